@@ -1,0 +1,1 @@
+#include "desktop/key_strokes.h"

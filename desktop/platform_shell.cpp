@@ -1,0 +1,110 @@
+#include "desktop/platform_shell.h"
+
+#include <algorithm>
+
+namespace desktop {
+
+FormWindow& Form::Window() {
+    if (window_ == nullptr) {
+        throw std::logic_error("form " + Layout().name + " is not loaded");
+    }
+    return *window_;
+}
+
+void PlatformShell::SendKeystrokes(std::u16string_view keys, bool wait) {
+    TypeStrokes(ParseKeyString(keys), wait, 0);
+}
+
+bool PlatformShell::SendKeystrokesInto(WindowHandle target, std::u16string_view keys,
+                                       bool wait) {
+    return TypeStrokes(ParseKeyString(keys), wait, target);
+}
+
+void PlatformShell::Load(Form& form) { LoadOwned(form, nullptr); }
+
+void PlatformShell::LoadOwned(Form& form, Form* owner) {
+    if (form.Loaded()) return;
+    auto window = CreateFormWindow(form, owner);
+    form.AttachWindow(window.get());
+    windows_.push_back({&form, std::move(window)});
+    loaded_.push_back(&form);
+    form.Form_Load();
+}
+
+void PlatformShell::Activate(Form& form) {
+    if (activeForm_ == &form) return;
+    activeForm_ = &form;
+    form.Form_Activate();
+}
+
+void PlatformShell::Show(Form& form) { ShowOwned(form, nullptr); }
+
+void PlatformShell::ShowOwned(Form& form, Form* owner) {
+    LoadOwned(form, owner);
+    if (!form.Loaded()) return;  // Load unloaded it again
+    Present(form);
+    Activate(form);
+}
+
+void PlatformShell::ShowModal(Form& form, Form* owner) {
+    Form* previous = activeForm_;
+    std::vector<Form*> disabled;
+    for (Form* other : loaded_) {
+        if (other != &form && (owner == nullptr || other == owner)) disabled.push_back(other);
+    }
+    for (Form* other : disabled) SetFormEnabled(*other, false);
+    ShowOwned(form, owner);
+    if (form.Loaded()) RunModalLoop(form);
+    for (Form* other : disabled) {
+        if (other->Loaded()) SetFormEnabled(*other, true);
+    }
+    // Focus returns to the form that was active: for the program that is an activation.
+    if (previous != nullptr && previous->Loaded()) {
+        Present(*previous);
+        Activate(*previous);
+    }
+}
+
+bool PlatformShell::RequestUnload(Form& form, int unloadMode) {
+    if (!form.Loaded()) return true;
+    int cancel = 0;
+    form.Form_QueryUnload(cancel, unloadMode);
+    if (cancel != 0) return false;
+    form.Form_Unload();
+    Destroy(form);
+    return true;
+}
+
+void PlatformShell::Destroy(Form& form) {
+    if (activeForm_ == &form) activeForm_ = nullptr;
+    std::erase(loaded_, &form);
+    auto it = std::find_if(windows_.begin(), windows_.end(),
+                           [&](const LoadedWindow& w) { return w.form == &form; });
+    if (it == windows_.end()) return;
+    auto window = std::move(it->window);
+    windows_.erase(it);
+    form.AttachWindow(nullptr);
+    window.reset();
+}
+
+bool PlatformShell::QuerySessionEnd() {
+    auto forms = loaded_;
+    for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+        if (!(*it)->Loaded()) continue;
+        int cancel = 0;
+        (*it)->Form_QueryUnload(cancel, kUnloadSessionEnding);
+        if (cancel != 0) return false;
+    }
+    return true;
+}
+
+void PlatformShell::EndSession() {
+    auto forms = loaded_;
+    for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+        if (!(*it)->Loaded()) continue;
+        (*it)->Form_Unload();
+        Destroy(**it);
+    }
+}
+
+}  // namespace desktop

@@ -1,0 +1,155 @@
+#pragma once
+// PlatformShell: everything the two programs ask of the desktop. The programs' logic
+// is written against this class only; one implementation drives real Win32 windows,
+// the other is an in-memory desktop that tests script.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/form.h"
+#include "desktop/key_strokes.h"
+
+namespace desktop {
+
+// The one failure type of desktop operations (typing, launching, activating).
+class DesktopError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Window handles are signed 32-bit values; greater than 0 means found.
+using WindowHandle = std::int32_t;
+using Millis = std::chrono::milliseconds;
+
+// ShowMessage styles and answers, with their classic values.
+inline constexpr int kStyleCriticalOk = 16;
+inline constexpr int kStyleQuestionYesNo = 36;
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+
+// LaunchProgram's window style: a normal window that takes the focus.
+inline constexpr int kNormalFocus = 1;
+
+class PlatformShell {
+public:
+    virtual ~PlatformShell() = default;
+    PlatformShell() = default;
+    PlatformShell(const PlatformShell&) = delete;
+    PlatformShell& operator=(const PlatformShell&) = delete;
+
+    // ---- Desktop operations ------------------------------------------------------
+    // A top-level window, visible or not, whose title equals `title` ignoring case.
+    virtual WindowHandle FindWindowA(std::u16string_view title) = 0;
+
+    // Types into the window that has the focus. Parses first: a malformed string
+    // throws DesktopError before anything is typed. With `wait` it returns only once
+    // the receiving program has handled the keys.
+    void SendKeystrokes(std::u16string_view keys, bool wait);
+    // As SendKeystrokes, but types only while `target` is the foreground window;
+    // returns false, having typed nothing, when it is not.
+    bool SendKeystrokesInto(WindowHandle target, std::u16string_view keys, bool wait);
+
+    // Runs every pending event of this program, then returns; never waits.
+    virtual void PumpEvents() = 0;
+    virtual int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) = 0;
+    virtual void Beep() = 0;
+    virtual std::u16string CommandLineText() = 0;
+    virtual std::u16string CurrentDirectory() = 0;
+
+    // Profile files. `buffer` plays the caller's fixed character buffer: the value (or
+    // the default) cut to size - 1 bytes of the ANSI code page, then a NUL, is written
+    // over its start; characters after the NUL are left as they were. Returns the
+    // number of characters copied.
+    virtual int GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                         std::u16string_view defaultValue,
+                                         std::u16string& buffer, int size,
+                                         std::u16string_view path) = 0;
+    // Writes the value, creating file and section as needed; keeps every other line.
+    // Returns false when the file could not be written.
+    virtual bool WritePrivateProfileStringA(std::u16string_view section,
+                                            std::u16string_view key,
+                                            std::u16string_view value,
+                                            std::u16string_view path) = 0;
+    // The Windows directory then a NUL, over the start of `buffer`. Returns its length.
+    virtual int GetWindowsDirectoryA(std::u16string& buffer, int size) = 0;
+
+    // Starts the program at `path` (never through a command line split at spaces)
+    // without waiting for it. Returns its task (process) id; throws DesktopError when
+    // it cannot be started.
+    virtual int LaunchProgram(std::u16string_view path, int windowStyle) = 0;
+    // Brings the top-level window titled `title` to the front with the focus; throws
+    // DesktopError when there is none.
+    virtual void ActivateWindow(std::u16string_view title) = 0;
+    // Ends the process at once; no close, query or unload handler runs.
+    [[noreturn]] virtual void EndProgram() = 0;
+
+    // ---- Waiting without spinning ------------------------------------------------
+    virtual WindowHandle ForegroundWindow() = 0;
+    // The task id owning a window, 0 when there is no such window.
+    virtual int WindowTask(WindowHandle window) = 0;
+    // Blocks until a top-level window of another program is created, shown, hidden,
+    // renamed or destroyed, the foreground changes, this program has events pending,
+    // or `limit` passes. Returns false only at the limit. Runs no events itself.
+    virtual bool WaitForDesktopChange(Millis limit) = 0;
+    // Until the started task waits for input; false at the limit.
+    virtual bool WaitForInputIdle(int task, Millis limit) = 0;
+    // Monotonic time for bounds.
+    virtual Millis Now() = 0;
+
+    // ---- Forms toolkit -----------------------------------------------------------
+    // Loads the form if needed (Load), makes it visible and activates it (Activate).
+    void Show(Form& form);
+    // As Show; returns once the form has been unloaded. While it is up the owner (or,
+    // with no owner, every other form) is disabled.
+    void ShowModal(Form& form, Form* owner);
+    // Loads the form without showing it (raises Load).
+    void Load(Form& form);
+    // Unload by code: QueryUnload (mode 1), then Unload. False when a handler cancelled.
+    bool Unload(Form& form) { return RequestUnload(form, kUnloadCode); }
+
+    // The form that is currently the program's active form, or null.
+    Form* ActiveForm() const { return activeForm_; }
+    const std::vector<Form*>& LoadedForms() const { return loaded_; }
+
+protected:
+    // ---- For implementations ----------------------------------------------------
+    // Types already-parsed strokes; see SendKeystrokesInto for `onlyInto` (0 = any).
+    virtual bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) = 0;
+    // Creates the window of a form, invisible, with every control of its layout.
+    virtual std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) = 0;
+    // Makes the form visible and brings it to the front with the focus.
+    virtual void Present(Form& form) = 0;
+    virtual void SetFormEnabled(Form& form, bool enabled) = 0;
+    // Runs the program's events (waiting for them without spinning) until `form` is
+    // no longer loaded.
+    virtual void RunModalLoop(Form& form) = 0;
+
+    // An unload started from outside (close box 0, task list 3) or by code (1).
+    bool RequestUnload(Form& form, int unloadMode);
+    // End of the Windows session: asks every loaded form (mode 2); true when none
+    // cancelled.
+    bool QuerySessionEnd();
+    // The session really ends: every loaded form is unloaded, most recent first.
+    void EndSession();
+
+private:
+    void LoadOwned(Form& form, Form* owner);
+    void ShowOwned(Form& form, Form* owner);
+    void Activate(Form& form);
+    void Destroy(Form& form);
+
+    struct LoadedWindow {
+        Form* form;
+        std::unique_ptr<FormWindow> window;
+    };
+    std::vector<LoadedWindow> windows_;
+    std::vector<Form*> loaded_;
+    Form* activeForm_ = nullptr;
+};
+
+}  // namespace desktop

@@ -1,0 +1,1 @@
+#include "desktop/sim/ansi_codepage.h"

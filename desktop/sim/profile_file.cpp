@@ -1,0 +1,1 @@
+#include "desktop/sim/profile_file.h"

@@ -1,0 +1,1 @@
+#include "desktop/sim/simulated_desktop.h"

@@ -1,0 +1,211 @@
+#pragma once
+// An in-memory desktop that tests script. It holds other programs' top-level windows,
+// the focus, the keys each window received, message boxes with scripted answers,
+// launches, and the program's own forms. Time is virtual: waiting moves the script on,
+// so no test sleeps. When the script runs out while the program waits, the program is
+// ended as EndProgram ends it, so tests of never-returning loops finish.
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "desktop/platform_shell.h"
+
+namespace desktop::sim {
+
+class SimulatedDesktop;
+
+// Thrown through the program's code when it ends; never a DesktopError, so no
+// failure trap of the program catches it.
+struct ProgramEnded {
+    bool byScript = false;  // the script ran out, rather than the program ending itself
+};
+
+// One scripted happening, applied `delay` after the previous one.
+struct Step {
+    std::string description;
+    std::function<void(SimulatedDesktop&)> apply;
+    Millis delay{0};
+    bool answersMessage = false;
+    Step After(Millis d) && {
+        delay = d;
+        return std::move(*this);
+    }
+};
+
+// Other programs' windows.
+Step OpenWindow(std::u16string title, bool takeFocus = true, int task = 0);
+Step CloseWindow(std::u16string title);
+Step RenameWindow(std::u16string from, std::u16string to);
+Step FocusWindow(std::u16string title);
+// The user on the program's forms.
+Step Click(std::string form, std::string control);
+Step TypeText(std::string form, std::string control, std::u16string text);
+Step PressEnter(std::string form);   // the default button
+Step PressEscape(std::string form);  // the cancel button
+Step SetCheck(std::string form, std::string control, int value);
+Step CloseBox(std::string form);
+Step TaskListClose(std::string form);
+Step EndSession();
+// Answers the message box that is up (fails the test when none is).
+Step Answer(int button);
+// Nothing happens for a while.
+Step Idle(Millis duration);
+
+struct MessageShown {
+    std::u16string prompt;
+    int style = 0;
+    std::u16string title;
+    int answer = 0;
+};
+
+struct KeysTyped {
+    std::u16string window;  // title of the receiving window, or the program's form name
+    std::u16string keys;    // in key syntax, e.g. "%R"
+    Millis at{0};
+};
+
+class SimulatedDesktop : public PlatformShell {
+public:
+    SimulatedDesktop();
+    ~SimulatedDesktop() override;
+
+    // ---- Set-up -------------------------------------------------------------------
+    void SetCommandLine(std::u16string text) { commandLine_ = std::move(text); }
+    // The current directory as the program sees it, e.g. u"C:\\TOOLS".
+    void SetCurrentDirectory(std::u16string path) { currentDirectory_ = std::move(path); }
+    void SetWindowsDirectory(std::u16string path) { windowsDirectory_ = std::move(path); }
+    // Maps a Windows folder (e.g. u"C:\\TOOLS") onto a real folder for profile files.
+    // Paths outside every mapped folder cannot be read or written.
+    void MapFolder(std::u16string windowsFolder, std::filesystem::path hostFolder);
+    std::filesystem::path HostPath(std::u16string_view windowsPath) const;
+    // A program LaunchProgram can start; `onLaunch` runs at the launch with its task id.
+    void AddProgram(std::u16string path, std::function<void(SimulatedDesktop&, int)> onLaunch);
+    // Runs when keys are typed into the window titled `title`.
+    void OnKeys(std::u16string title,
+                std::function<void(SimulatedDesktop&, const KeySequence&)> reaction);
+
+    SimulatedDesktop& Then(Step step);
+
+    // Runs the program's entry routine until it ends (by EndProgram or because the
+    // script ran out). Returns true when the program ended itself.
+    bool Run(const std::function<void()>& program);
+
+    // ---- Immediate changes (also what the steps apply) ----------------------------
+    WindowHandle Open(std::u16string title, bool takeFocus = true, int task = 0);
+    void Close(std::u16string_view title);
+    void Rename(std::u16string_view from, std::u16string to);
+    void Focus(std::u16string_view title);
+    // Queues an event of the program, delivered by its next PumpEvents.
+    void Post(std::function<void()> event) { pending_.push_back(std::move(event)); }
+
+    // ---- What happened -----------------------------------------------------------
+    const std::vector<MessageShown>& Messages() const { return messages_; }
+    const std::vector<KeysTyped>& Typed() const { return typed_; }
+    std::u16string KeysReceivedBy(std::u16string_view window) const;
+    const std::vector<std::u16string>& Launches() const { return launches_; }
+    const std::vector<std::u16string>& Activations() const { return activations_; }
+    int Beeps() const { return beeps_; }
+    int Waits() const { return waits_; }
+    bool ProgramEndedItself() const { return endedItself_; }
+    bool ScriptDone() const { return script_.empty(); }
+    std::u16string ForegroundTitle() const;
+    Millis Clock() const { return now_; }
+    // The program's form by name, while loaded; null otherwise.
+    const FormWindow* FormByName(std::string_view name) const;
+    bool FormEnabled(std::string_view name) const;
+    // Everything above as text, for failure messages.
+    std::string Describe() const;
+
+    // ---- PlatformShell ------------------------------------------------------------
+    WindowHandle FindWindowA(std::u16string_view title) override;
+    void PumpEvents() override;
+    int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) override;
+    void Beep() override { ++beeps_; }
+    std::u16string CommandLineText() override { return commandLine_; }
+    std::u16string CurrentDirectory() override { return currentDirectory_; }
+    int GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                 std::u16string_view defaultValue, std::u16string& buffer,
+                                 int size, std::u16string_view path) override;
+    bool WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                    std::u16string_view value,
+                                    std::u16string_view path) override;
+    int GetWindowsDirectoryA(std::u16string& buffer, int size) override;
+    int LaunchProgram(std::u16string_view path, int windowStyle) override;
+    void ActivateWindow(std::u16string_view title) override;
+    [[noreturn]] void EndProgram() override;
+    WindowHandle ForegroundWindow() override { return foreground_; }
+    int WindowTask(WindowHandle window) override;
+    bool WaitForDesktopChange(Millis limit) override;
+    bool WaitForInputIdle(int task, Millis limit) override;
+    Millis Now() override { return now_; }
+
+protected:
+    bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
+    std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
+    void Present(Form& form) override;
+    void SetFormEnabled(Form& form, bool enabled) override;
+    void RunModalLoop(Form& form) override;
+
+private:
+    class SimFormWindow;
+    struct Window {
+        WindowHandle handle;
+        std::u16string title;
+        int task;
+    };
+    friend class SimFormWindow;
+    friend Step Click(std::string, std::string);
+    friend Step TypeText(std::string, std::string, std::u16string);
+    friend Step PressEnter(std::string);
+    friend Step PressEscape(std::string);
+    friend Step SetCheck(std::string, std::string, int);
+    friend Step CloseBox(std::string);
+    friend Step TaskListClose(std::string);
+    friend Step EndSession();
+    friend Step Answer(int);
+
+    // Applies the next step at once, whatever its delay; ends the program when none.
+    void AdvanceScript();
+    SimFormWindow* FindForm(std::string_view name) const;
+    Form* FormNamed(std::string_view name) const;
+    // A user action on a form: ignored while the form is disabled or invisible.
+    void UserAction(const std::string& formName, std::function<void(Form&)> action);
+    const Window* WindowTitled(std::u16string_view title) const;
+    std::u16string TitleOf(WindowHandle handle) const;
+
+    std::u16string commandLine_;
+    std::u16string currentDirectory_ = u"C:\\";
+    std::u16string windowsDirectory_ = u"C:\\WINDOWS";
+    std::vector<std::pair<std::u16string, std::filesystem::path>> folders_;
+    std::map<std::u16string, std::function<void(SimulatedDesktop&, int)>> programs_;
+    std::vector<std::pair<std::u16string, std::function<void(SimulatedDesktop&, const KeySequence&)>>>
+        keyReactions_;
+
+    std::vector<Window> windows_;
+    std::vector<WindowHandle> focusHistory_;
+    WindowHandle foreground_ = 0;
+    WindowHandle nextHandle_ = 1000;
+    int nextTask_ = 500;
+
+    std::vector<Step> script_;
+    std::size_t nextStep_ = 0;
+    std::vector<std::function<void()>> pending_;
+    std::optional<int> messageAnswer_;
+    int messageBoxesUp_ = 0;
+
+    std::vector<SimFormWindow*> forms_;
+    std::vector<MessageShown> messages_;
+    std::vector<KeysTyped> typed_;
+    std::vector<std::u16string> launches_;
+    std::vector<std::u16string> activations_;
+    int beeps_ = 0;
+    int waits_ = 0;
+    bool endedItself_ = false;
+    Millis now_{0};
+};
+
+}  // namespace desktop::sim

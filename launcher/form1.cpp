@@ -1,0 +1,2 @@
+#include "launcher/program.h"
+namespace launcher { void Main(desktop::PlatformShell& shell) { shell.EndProgram(); } }
