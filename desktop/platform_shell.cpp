@@ -107,4 +107,10 @@ void PlatformShell::EndSession() {
     }
 }
 
+void PlatformShell::DiscardWindows() {
+    activeForm_ = nullptr;
+    loaded_.clear();
+    windows_.clear();
+}
+
 }  // namespace desktop

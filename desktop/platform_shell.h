@@ -136,6 +136,9 @@ protected:
     bool QuerySessionEnd();
     // The session really ends: every loaded form is unloaded, most recent first.
     void EndSession();
+    // Drops every window without raising events: for a desktop being torn down after
+    // the program ended, when its forms may already be gone.
+    void DiscardWindows();
 
 private:
     void LoadOwned(Form& form, Form* owner);

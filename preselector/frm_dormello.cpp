@@ -1,1 +1,175 @@
-// placeholder
+#include "preselector/frm_dormello.h"
+
+#include "common/text.h"
+#include "preselector/preselector.h"
+#include "preselector/texts.h"
+
+namespace preselector {
+
+using desktop::ControlKind;
+using desktop::FontSpec;
+using desktop::TextAlign;
+
+namespace {
+
+const FontSpec kLargeFont{u"MS Sans Serif", 12, false};
+
+const desktop::FormLayout kLayout{
+    .name = "frmDormello",
+    .caption = u"",
+    .border = desktop::BorderStyle::FixedSingle,
+    .minButton = true,
+    .maxButton = false,
+    .showInTaskbar = true,
+    .appIcon = true,
+    .clientWidth = 6510,
+    .clientHeight = 3060,
+    .clientPosition = desktop::TwipRect{1785, 3030, 0, 0},
+    .background = std::nullopt,
+    .controls =
+        {
+            {.name = "lblCredits", .kind = ControlKind::Label, .rect = {240, 120, 5955, 1155},
+             .align = TextAlign::Centre, .font = kLargeFont},
+            {.name = "Picture1", .kind = ControlKind::PictureBox, .rect = {360, 900, 555, 675},
+             .showsAppIcon = true},
+            {.name = "lblDormello", .kind = ControlKind::Label, .rect = {210, 1560, 6015, 615},
+             .align = TextAlign::Centre, .font = kLargeFont},
+            {.name = "cmdMinimise", .kind = ControlKind::Button, .content = u"Mi&nimise",
+             .rect = {240, 2460, 1395, 435}},
+            {.name = "cmdChangeOptions", .kind = ControlKind::Button,
+             .content = u"&Change Options", .rect = {1780, 2460, 1395, 435}},
+            {.name = "cmdHide", .kind = ControlKind::Button, .content = u"&Hide",
+             .rect = {3320, 2460, 1395, 435}},
+            {.name = "cmdExit", .kind = ControlKind::Button, .content = u"E&xit",
+             .rect = {4860, 2460, 1395, 435}},
+        },
+    .tabOrder = {"cmdHide", "cmdExit", "cmdMinimise", "cmdChangeOptions"},
+};
+
+// Tried in this order, so the English title wins when both exist.
+constexpr std::u16string_view kDialogTitles[] = {u"Shut Down Windows", u"Windows beenden"};
+
+// Between looks the watcher sleeps until the desktop changes; this re-check covers an
+// event the system failed to deliver.
+constexpr desktop::Millis kRecheck{250};
+
+}  // namespace
+
+frmDormello::frmDormello(Preselector& app) : Form(app.shell), app_(app) {}
+
+const desktop::FormLayout& frmDormello::Layout() const { return kLayout; }
+
+std::u16string frmDormello::DormelloString() const {
+    const auto& g = app_.g;
+    // The source names the command line whenever one was given, even after the key has
+    // been changed in the options dialog.
+    const std::u16string source =
+        g.CommandText.empty() ? g.SettingsPath : u"Command Line '" + g.CommandText + u"'";
+    return u"Shutdown Option set to: " + g.ShortcutKey + u"\r\nfrom " + source;
+}
+
+bool frmDormello::ConfirmExit() {
+    return Shell().ShowMessage(kExitPrompt, desktop::kStyleQuestionYesNo, kMessageTitle) ==
+           desktop::kAnswerYes;
+}
+
+void frmDormello::Form_Load() { app_.g.StatusText = DormelloString(); }
+
+void frmDormello::Form_Activate() {
+    auto& g = app_.g;
+    g.StatusText = DormelloString();
+    if (g.HideWindow) {
+        Window().SetVisible(false);
+    } else {
+        Window().SetCaption(kAppTitle);
+        Window().SetText("lblCredits", kCredits);
+        Window().SetText("lblDormello", g.StatusText);
+        Window().SetVisible(true);
+    }
+    // A later activation (after the options dialog) only refreshes: the pass entered at
+    // the first one is still running further down this stack.
+    if (!g.WatcherRunning) RunWatcher();
+}
+
+void frmDormello::Form_QueryUnload(int& cancel, int unloadMode) {
+    // Only the user's own close asks; the task list and the session's end do not wait.
+    if (unloadMode == desktop::kUnloadControlMenu && !ConfirmExit()) cancel = -1;
+}
+
+void frmDormello::Form_Unload() { Shell().EndProgram(); }
+
+void frmDormello::OnClick(std::string_view control) {
+    if (control == "cmdChangeOptions") cmdChangeOptions_Click();
+    if (control == "cmdExit") cmdExit_Click();
+    if (control == "cmdHide") cmdHide_Click();
+    if (control == "cmdMinimise") cmdMinimise_Click();
+}
+
+void frmDormello::cmdChangeOptions_Click() { app_.ShowOptionsDialog(this); }
+
+void frmDormello::cmdExit_Click() {
+    if (ConfirmExit()) Shell().EndProgram();
+}
+
+void frmDormello::cmdHide_Click() { Window().SetVisible(false); }
+
+void frmDormello::cmdMinimise_Click() { Window().Minimise(); }
+
+desktop::WindowHandle frmDormello::LookForShutdownDialog() {
+    for (auto title : kDialogTitles) {
+        const auto handle = Shell().FindWindowA(title);
+        if (handle > 0) {
+            app_.g.FoundTitle = title;
+            return handle;
+        }
+    }
+    return 0;
+}
+
+void frmDormello::SendShortcutWhenFocused() {
+    auto& shell = Shell();
+    while (true) {
+        const auto dialog = shell.FindWindowA(app_.g.FoundTitle);
+        if (dialog <= 0) return;  // gone before it ever had the focus
+        if (shell.ForegroundWindow() == dialog) {
+            // Read now, so a key saved a moment ago is the one sent. An empty key (the
+            // options dialog saved an empty box) types nothing.
+            const auto key = app_.g.ShortcutKey;
+            if (key.empty()) return;
+            if (shell.SendKeystrokesInto(dialog, u"%" + desktop::LiteralKey(key[0]), false)) {
+                return;
+            }
+        }
+        // A dialog exists before it is shown and focused; keys typed then would land in
+        // whichever program has the focus, so wait for it to take the focus.
+        shell.PumpEvents();
+        shell.WaitForDesktopChange(kRecheck);
+        shell.PumpEvents();
+    }
+}
+
+void frmDormello::RunWatcher() {
+    auto& g = app_.g;
+    auto& shell = Shell();
+    g.WatcherRunning = true;
+    while (true) {
+        shell.PumpEvents();
+        g.FoundTitle.clear();
+        while (g.FoundTitle.empty()) {
+            shell.PumpEvents();
+            LookForShutdownDialog();
+            shell.PumpEvents();
+            if (g.FoundTitle.empty()) shell.WaitForDesktopChange(kRecheck);
+        }
+        shell.PumpEvents();
+        shell.PumpEvents();
+        SendShortcutWhenFocused();
+        while (shell.FindWindowA(g.FoundTitle) > 0) {
+            shell.PumpEvents();
+            shell.WaitForDesktopChange(kRecheck);
+        }
+        shell.PumpEvents();
+    }
+}
+
+}  // namespace preselector

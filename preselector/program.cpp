@@ -1,2 +1,12 @@
 #include "preselector/program.h"
-namespace preselector { void Main(desktop::PlatformShell& shell) { shell.EndProgram(); } }
+
+#include "preselector/preselector.h"
+
+namespace preselector {
+
+void Main(desktop::PlatformShell& shell) {
+    Preselector preselector(shell);
+    preselector.StartUp();
+}
+
+}  // namespace preselector

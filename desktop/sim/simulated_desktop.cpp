@@ -1,1 +1,602 @@
 #include "desktop/sim/simulated_desktop.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "common/text.h"
+#include "desktop/sim/ansi_codepage.h"
+#include "desktop/sim/profile_file.h"
+
+namespace desktop::sim {
+
+namespace {
+
+bool SameText(std::u16string_view a, std::u16string_view b) {
+    return common::UpperCase(a) == common::UpperCase(b);
+}
+
+const ControlLayout* FindControl(const FormLayout& layout, std::string_view name) {
+    for (const auto& c : layout.controls) {
+        if (c.name == name) return &c;
+    }
+    return nullptr;
+}
+
+[[noreturn]] void ScriptFault(const std::string& what) {
+    throw std::logic_error("simulated desktop script: " + what);
+}
+
+}  // namespace
+
+// A form's window: its properties in memory.
+class SimulatedDesktop::SimFormWindow : public FormWindow {
+  public:
+    SimFormWindow(SimulatedDesktop& desktop, Form& form, WindowHandle handle)
+        : desktop_(desktop),
+          form_(form),
+          layout_(form.Layout()),
+          name_(layout_.name),
+          handle_(handle) {
+        for (const auto& c : layout_.controls) texts_[c.name] = c.content;
+        caption_ = form.Layout().caption;
+        desktop_.forms_.push_back(this);
+    }
+    ~SimFormWindow() override {
+        std::erase(desktop_.forms_, this);
+        if (desktop_.foreground_ == handle_) desktop_.foreground_ = 0;
+    }
+
+    void SetCaption(std::u16string_view caption) override { caption_ = caption; }
+    std::u16string Caption() const override { return caption_; }
+    void SetVisible(bool visible) override {
+        visible_ = visible;
+        if (!visible && desktop_.foreground_ == handle_) desktop_.foreground_ = 0;
+    }
+    bool Visible() const override { return visible_; }
+    void Minimise() override { minimised_ = true; }
+    bool Minimised() const override { return minimised_; }
+
+    void SetText(std::string_view control, std::u16string_view text) override {
+        const auto* layout = Control(control);
+        auto& current = texts_[layout->name];
+        if (current == text) return;  // assigning the same text raises nothing
+        current = text;
+        if (layout->kind == ControlKind::TextBox) form_.OnChange(layout->name);
+    }
+    std::u16string Text(std::string_view control) const override {
+        return texts_.at(Control(control)->name);
+    }
+    void SetValue(std::string_view control, int value) override {
+        values_[Control(control)->name] = value;
+    }
+    int Value(std::string_view control) const override {
+        auto it = values_.find(Control(control)->name);
+        return it == values_.end() ? 0 : it->second;
+    }
+
+    // The user typing one character at the end of a text box.
+    void Type(std::string_view control, char16_t c) {
+        const auto* layout = Control(control);
+        auto text = texts_[layout->name];
+        if (layout->maxLength > 0 && static_cast<int>(text.size()) >= layout->maxLength) return;
+        SetText(control, text + c);
+    }
+
+    Form& TheForm() const { return form_; }
+    // Kept apart from the form, which may be gone once the program has ended.
+    const std::string& Name() const { return name_; }
+    WindowHandle Handle() const { return handle_; }
+    bool enabled = true;
+
+  private:
+    const ControlLayout* Control(std::string_view name) const {
+        const auto* c = FindControl(layout_, name);
+        if (c == nullptr)
+            throw std::logic_error("no control " + std::string(name) + " on " + name_);
+        return c;
+    }
+
+    SimulatedDesktop& desktop_;
+    Form& form_;
+    const FormLayout& layout_;  // forms keep their layout in static data
+    std::string name_;
+    WindowHandle handle_;
+    std::u16string caption_;
+    bool visible_ = false;
+    bool minimised_ = false;
+    std::map<std::string, std::u16string, std::less<>> texts_;
+    std::map<std::string, int, std::less<>> values_;
+};
+
+// ---- Steps ------------------------------------------------------------------------
+
+Step OpenWindow(std::u16string title, bool takeFocus, int task) {
+    return {"open \"" + common::ToUtf8(title) + "\"",
+            [=](SimulatedDesktop& d) { d.Open(title, takeFocus, task); }};
+}
+
+Step CloseWindow(std::u16string title) {
+    return {"close \"" + common::ToUtf8(title) + "\"",
+            [=](SimulatedDesktop& d) { d.Close(title); }};
+}
+
+Step RenameWindow(std::u16string from, std::u16string to) {
+    return {"rename \"" + common::ToUtf8(from) + "\" to \"" + common::ToUtf8(to) + "\"",
+            [=](SimulatedDesktop& d) { d.Rename(from, to); }};
+}
+
+Step FocusWindow(std::u16string title) {
+    return {"focus \"" + common::ToUtf8(title) + "\"",
+            [=](SimulatedDesktop& d) { d.Focus(title); }};
+}
+
+Step Click(std::string form, std::string control) {
+    return {"click " + form + "." + control, [=](SimulatedDesktop& d) {
+                d.UserAction(form, [control](Form& f) { f.OnClick(control); });
+            }};
+}
+
+Step TypeText(std::string form, std::string control, std::u16string text) {
+    return {"type \"" + common::ToUtf8(text) + "\" into " + form + "." + control,
+            [=](SimulatedDesktop& d) {
+                d.UserAction(form, [&d, form, control, text](Form&) {
+                    for (char16_t c : text) {
+                        auto* window = d.FindForm(form);
+                        if (window == nullptr) return;  // the form went away mid-typing
+                        window->Type(control, c);
+                    }
+                });
+            }};
+}
+
+Step ReplaceText(std::string form, std::string control, std::u16string text) {
+    return {"replace the text of " + form + "." + control + " with \"" + common::ToUtf8(text) +
+                "\"",
+            [=](SimulatedDesktop& d) {
+                d.UserAction(form, [&d, form, control, text](Form& f) {
+                    f.Window().SetText(control, u"");
+                    for (char16_t c : text) {
+                        auto* window = d.FindForm(form);
+                        if (window == nullptr) return;
+                        window->Type(control, c);
+                    }
+                });
+            }};
+}
+
+Step PressEnter(std::string form) {
+    return {"Enter on " + form, [=](SimulatedDesktop& d) {
+                d.UserAction(form, [](Form& f) {
+                    for (const auto& c : f.Layout().controls) {
+                        if (c.isDefault) f.OnClick(c.name);
+                    }
+                });
+            }};
+}
+
+Step PressEscape(std::string form) {
+    return {"Esc on " + form, [=](SimulatedDesktop& d) {
+                d.UserAction(form, [](Form& f) {
+                    for (const auto& c : f.Layout().controls) {
+                        if (c.isCancel) f.OnClick(c.name);
+                    }
+                });
+            }};
+}
+
+Step SetCheck(std::string form, std::string control, int value) {
+    return {
+        "set " + form + "." + control + " to " + std::to_string(value), [=](SimulatedDesktop& d) {
+            d.UserAction(form, [control, value](Form& f) { f.Window().SetValue(control, value); });
+        }};
+}
+
+Step CloseBox(std::string form) {
+    return {"close box of " + form, [=](SimulatedDesktop& d) {
+                d.UserAction(form, [&d](Form& f) { d.RequestUnload(f, kUnloadControlMenu); });
+            }};
+}
+
+Step TaskListClose(std::string form) {
+    // The task list closes a window even while it is disabled by a modal one.
+    return {"task list closes " + form, [=](SimulatedDesktop& d) {
+                d.Post([&d, form] {
+                    if (Form* f = d.FormNamed(form)) d.RequestUnload(*f, kUnloadTaskList);
+                });
+            }};
+}
+
+Step EndSession() {
+    return {"end of the Windows session", [](SimulatedDesktop& d) {
+                d.Post([&d] {
+                    if (d.QuerySessionEnd()) d.PlatformShell::EndSession();
+                });
+            }};
+}
+
+Step Answer(int button) {
+    Step step{"answer " + std::to_string(button), [button](SimulatedDesktop& d) {
+                  if (d.messageBoxesUp_ == 0) ScriptFault("an answer, but no message box is up");
+                  d.messageAnswer_ = button;
+              }};
+    step.answersMessage = true;
+    return step;
+}
+
+Step Idle(Millis duration) {
+    return Step{"idle", [](SimulatedDesktop&) {}}.After(duration);
+}
+
+// ---- Set-up and script ----------------------------------------------------------------
+
+SimulatedDesktop::SimulatedDesktop() = default;
+SimulatedDesktop::~SimulatedDesktop() { DiscardWindows(); }
+
+void SimulatedDesktop::MapFolder(std::u16string windowsFolder, std::filesystem::path hostFolder) {
+    while (!windowsFolder.empty() && windowsFolder.back() == u'\\') windowsFolder.pop_back();
+    folders_.emplace_back(std::move(windowsFolder), std::move(hostFolder));
+}
+
+std::filesystem::path SimulatedDesktop::HostPath(std::u16string_view windowsPath) const {
+    for (const auto& [folder, host] : folders_) {
+        if (windowsPath.size() <= folder.size() || windowsPath[folder.size()] != u'\\') continue;
+        if (!SameText(windowsPath.substr(0, folder.size()), folder)) continue;
+        std::filesystem::path result = host;
+        std::u16string rest(windowsPath.substr(folder.size() + 1));
+        std::u16string part;
+        for (char16_t c : rest + u'\\') {
+            if (c != u'\\') {
+                part += c;
+                continue;
+            }
+            // A doubled separator names the same folder, as Windows reads it.
+            if (!part.empty()) result /= common::ToUtf8(part);
+            part.clear();
+        }
+        return result;
+    }
+    return {};
+}
+
+void SimulatedDesktop::AddProgram(std::u16string path,
+                                  std::function<void(SimulatedDesktop&, int)> onLaunch) {
+    programs_[common::UpperCase(path)] = std::move(onLaunch);
+}
+
+void SimulatedDesktop::OnKeys(std::u16string title,
+                              std::function<void(SimulatedDesktop&, const KeySequence&)> reaction) {
+    keyReactions_.emplace_back(std::move(title), std::move(reaction));
+}
+
+SimulatedDesktop& SimulatedDesktop::Then(Step step) {
+    script_.push_back(std::move(step));
+    return *this;
+}
+
+bool SimulatedDesktop::Run(const std::function<void()>& program) {
+    try {
+        program();
+    } catch (const ProgramEnded& ended) {
+        return !ended.byScript;
+    }
+    return false;
+}
+
+void SimulatedDesktop::AdvanceScript() {
+    if (nextStep_ >= script_.size()) throw ProgramEnded{true};
+    Step& step = script_[nextStep_++];
+    now_ += step.delay;
+    step.delay = Millis{0};
+    step.apply(*this);
+}
+
+// ---- Other programs' windows ------------------------------------------------------------
+
+WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int task) {
+    const WindowHandle handle = nextHandle_++;
+    windows_.push_back({handle, std::move(title), task});
+    if (takeFocus) {
+        if (foreground_ != 0) focusHistory_.push_back(foreground_);
+        foreground_ = handle;
+    }
+    return handle;
+}
+
+void SimulatedDesktop::Close(std::u16string_view title) {
+    auto it = std::find_if(windows_.begin(), windows_.end(),
+                           [&](const Window& w) { return SameText(w.title, title); });
+    if (it == windows_.end()) ScriptFault("no window \"" + common::ToUtf8(title) + "\" to close");
+    const WindowHandle gone = it->handle;
+    windows_.erase(it);
+    std::erase(focusHistory_, gone);
+    if (foreground_ == gone) {
+        // Focus falls back to the window that had it before, as Windows hands it on.
+        foreground_ = 0;
+        while (!focusHistory_.empty() && foreground_ == 0) {
+            const WindowHandle previous = focusHistory_.back();
+            focusHistory_.pop_back();
+            if (!TitleOf(previous).empty()) foreground_ = previous;
+        }
+    }
+}
+
+void SimulatedDesktop::Rename(std::u16string_view from, std::u16string to) {
+    for (auto& w : windows_) {
+        if (SameText(w.title, from)) {
+            w.title = std::move(to);
+            return;
+        }
+    }
+    ScriptFault("no window \"" + common::ToUtf8(from) + "\" to rename");
+}
+
+void SimulatedDesktop::Focus(std::u16string_view title) {
+    const auto* w = WindowTitled(title);
+    if (w == nullptr) ScriptFault("no window \"" + common::ToUtf8(title) + "\" to focus");
+    if (foreground_ != 0 && foreground_ != w->handle) focusHistory_.push_back(foreground_);
+    foreground_ = w->handle;
+}
+
+const SimulatedDesktop::Window* SimulatedDesktop::WindowTitled(std::u16string_view title) const {
+    for (const auto& w : windows_) {
+        if (SameText(w.title, title)) return &w;
+    }
+    return nullptr;
+}
+
+std::u16string SimulatedDesktop::TitleOf(WindowHandle handle) const {
+    for (const auto& w : windows_) {
+        if (w.handle == handle) return w.title;
+    }
+    for (const auto* f : forms_) {
+        if (f->Handle() == handle) return common::FromUtf8(f->Name());
+    }
+    return {};
+}
+
+std::u16string SimulatedDesktop::ForegroundTitle() const { return TitleOf(foreground_); }
+
+// ---- The program's forms ------------------------------------------------------------------
+
+SimulatedDesktop::SimFormWindow* SimulatedDesktop::FindForm(std::string_view name) const {
+    for (auto* f : forms_) {
+        if (f->Name() == name) return f;
+    }
+    return nullptr;
+}
+
+Form* SimulatedDesktop::FormNamed(std::string_view name) const {
+    auto* window = FindForm(name);
+    return window == nullptr ? nullptr : &window->TheForm();
+}
+
+const FormWindow* SimulatedDesktop::FormByName(std::string_view name) const {
+    return FindForm(name);
+}
+
+bool SimulatedDesktop::FormEnabled(std::string_view name) const {
+    auto* window = FindForm(name);
+    return window != nullptr && window->enabled && messageBoxesUp_ == 0;
+}
+
+void SimulatedDesktop::UserAction(const std::string& formName, std::function<void(Form&)> action) {
+    // The user can only reach a form that is on screen and not held off by a modal one.
+    Post([this, formName, action = std::move(action)] {
+        auto* window = FindForm(formName);
+        if (window == nullptr || !window->Visible() || !FormEnabled(formName)) return;
+        action(window->TheForm());
+    });
+}
+
+std::unique_ptr<FormWindow> SimulatedDesktop::CreateFormWindow(Form& form, Form* /*owner*/) {
+    return std::make_unique<SimFormWindow>(*this, form, nextHandle_++);
+}
+
+void SimulatedDesktop::Present(Form& form) {
+    auto* window = FindForm(form.Layout().name);
+    if (window == nullptr) return;
+    window->SetVisible(true);
+    if (foreground_ != 0 && foreground_ != window->Handle()) focusHistory_.push_back(foreground_);
+    foreground_ = window->Handle();
+}
+
+void SimulatedDesktop::SetFormEnabled(Form& form, bool enabled) {
+    if (auto* window = FindForm(form.Layout().name)) window->enabled = enabled;
+}
+
+void SimulatedDesktop::RunModalLoop(Form& form) {
+    while (true) {
+        PumpEvents();
+        if (!form.Loaded()) return;
+        AdvanceScript();
+    }
+}
+
+// ---- PlatformShell --------------------------------------------------------------------------
+
+WindowHandle SimulatedDesktop::FindWindowA(std::u16string_view title) {
+    // Titles cross the ANSI code page on the way in, as with the real call.
+    const auto ansi = FromAnsi(ToAnsi(title));
+    const auto* w = WindowTitled(ansi);
+    return w == nullptr ? 0 : w->handle;
+}
+
+void SimulatedDesktop::PumpEvents() {
+    // Events posted by the handlers run now stay for the next pump, as in a real queue.
+    auto events = std::move(pending_);
+    pending_.clear();
+    for (auto& event : events) event();
+}
+
+int SimulatedDesktop::ShowMessage(std::u16string_view prompt, int style,
+                                  std::u16string_view title) {
+    messages_.push_back({std::u16string(prompt), style, std::u16string(title), 0});
+    const std::size_t index = messages_.size() - 1;
+    ++messageBoxesUp_;
+    messageAnswer_.reset();
+    // The box runs its own loop: the program's events still arrive (a session end, say),
+    // and the desktop goes on until the user answers.
+    try {
+        while (!messageAnswer_) {
+            PumpEvents();
+            if (messageAnswer_) break;
+            AdvanceScript();
+        }
+    } catch (...) {
+        --messageBoxesUp_;
+        throw;
+    }
+    --messageBoxesUp_;
+    const int answer = *messageAnswer_;
+    messageAnswer_.reset();
+    const bool yesNo = (style & 0xF) == 4;
+    if (yesNo ? (answer != kAnswerYes && answer != kAnswerNo) : answer != kAnswerOk) {
+        ScriptFault("answer " + std::to_string(answer) + " does not fit the box shown");
+    }
+    messages_[index].answer = answer;
+    return answer;
+}
+
+int SimulatedDesktop::GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                               std::u16string_view defaultValue,
+                                               std::u16string& buffer, int size,
+                                               std::u16string_view path) {
+    if (size <= 0) return 0;
+    std::optional<std::string> value;
+    const auto file = HostPath(path);
+    if (!file.empty()) value = ReadProfileValue(file, ToAnsi(section), ToAnsi(key));
+    std::string bytes = value ? *value : ToAnsi(defaultValue);
+    // The value is cut to size - 1 bytes of the ANSI code page, then a NUL.
+    if (bytes.size() > static_cast<std::size_t>(size - 1)) bytes.resize(size - 1);
+    const auto text = FromAnsi(bytes);
+    if (buffer.size() < static_cast<std::size_t>(size)) buffer.resize(size, u'\0');
+    std::copy(text.begin(), text.end(), buffer.begin());
+    buffer[text.size()] = u'\0';
+    return static_cast<int>(text.size());
+}
+
+bool SimulatedDesktop::WritePrivateProfileStringA(std::u16string_view section,
+                                                  std::u16string_view key,
+                                                  std::u16string_view value,
+                                                  std::u16string_view path) {
+    const auto file = HostPath(path);
+    if (file.empty()) return false;
+    return WriteProfileValue(file, ToAnsi(section), ToAnsi(key), ToAnsi(value));
+}
+
+int SimulatedDesktop::GetWindowsDirectoryA(std::u16string& buffer, int size) {
+    const auto text = FromAnsi(ToAnsi(windowsDirectory_));
+    if (size <= static_cast<int>(text.size())) return static_cast<int>(text.size()) + 1;
+    if (buffer.size() < static_cast<std::size_t>(size)) buffer.resize(size, u'\0');
+    std::copy(text.begin(), text.end(), buffer.begin());
+    buffer[text.size()] = u'\0';
+    return static_cast<int>(text.size());
+}
+
+int SimulatedDesktop::LaunchProgram(std::u16string_view path, int /*windowStyle*/) {
+    auto it = programs_.find(common::UpperCase(path));
+    if (it == programs_.end()) {
+        throw DesktopError("cannot start " + common::ToUtf8(path) + ": file not found");
+    }
+    launches_.emplace_back(path);
+    const int task = nextTask_++;
+    it->second(*this, task);
+    return task;
+}
+
+void SimulatedDesktop::ActivateWindow(std::u16string_view title) {
+    const auto* w = WindowTitled(title);
+    if (w == nullptr) throw DesktopError("no window titled " + common::ToUtf8(title));
+    activations_.emplace_back(w->title);
+    Focus(w->title);
+}
+
+void SimulatedDesktop::EndProgram() {
+    endedItself_ = true;
+    throw ProgramEnded{false};
+}
+
+int SimulatedDesktop::WindowTask(WindowHandle window) {
+    for (const auto& w : windows_) {
+        if (w.handle == window) return w.task;
+    }
+    return 0;
+}
+
+bool SimulatedDesktop::WaitForDesktopChange(Millis limit) {
+    ++waits_;
+    if (!pending_.empty()) return true;
+    if (nextStep_ >= script_.size()) throw ProgramEnded{true};
+    Step& step = script_[nextStep_];
+    if (step.delay > limit) {
+        now_ += limit;
+        step.delay -= limit;
+        return false;
+    }
+    AdvanceScript();
+    return true;
+}
+
+bool SimulatedDesktop::WaitForInputIdle(int task, Millis limit) {
+    const Millis deadline = now_ + limit;
+    auto hasWindow = [&] {
+        return std::any_of(windows_.begin(), windows_.end(),
+                           [&](const Window& w) { return w.task == task; });
+    };
+    while (!hasWindow()) {
+        if (now_ >= deadline) return false;
+        WaitForDesktopChange(deadline - now_);
+    }
+    return true;
+}
+
+bool SimulatedDesktop::TypeStrokes(const KeySequence& strokes, bool /*wait*/,
+                                   WindowHandle onlyInto) {
+    if (onlyInto != 0 && foreground_ != onlyInto) return false;
+    const auto target = TitleOf(foreground_);
+    typed_.push_back({target.empty() ? u"(no window)" : target, DescribeStrokes(strokes), now_});
+    for (auto& [title, reaction] : keyReactions_) {
+        if (SameText(title, target)) reaction(*this, strokes);
+    }
+    return true;
+}
+
+std::u16string SimulatedDesktop::KeysReceivedBy(std::u16string_view window) const {
+    std::u16string keys;
+    for (const auto& t : typed_) {
+        if (SameText(t.window, window)) keys += t.keys;
+    }
+    return keys;
+}
+
+std::string SimulatedDesktop::Describe() const {
+    std::ostringstream out;
+    out << "clock " << now_.count() << " ms; step " << nextStep_ << " of " << script_.size()
+        << "\n";
+    for (std::size_t i = 0; i < script_.size(); ++i) {
+        out << (i < nextStep_ ? "  done: " : "  todo: ") << script_[i].description << "\n";
+    }
+    out << "windows:";
+    for (const auto& w : windows_) out << " \"" << common::ToUtf8(w.title) << "\"#" << w.handle;
+    out << "\nforeground: \"" << common::ToUtf8(TitleOf(foreground_)) << "\"\nforms:";
+    for (const auto* f : forms_) {
+        out << " " << f->Name() << (f->Visible() ? "" : " (hidden)")
+            << (f->enabled ? "" : " (disabled)") << " caption \"" << common::ToUtf8(f->Caption())
+            << "\"";
+    }
+    out << "\nmessages:";
+    for (const auto& m : messages_) {
+        out << " [" << common::ToUtf8(m.title) << ": " << common::ToUtf8(m.prompt) << " -> "
+            << m.answer << "]";
+    }
+    out << "\nkeys:";
+    for (const auto& t : typed_) {
+        out << " " << common::ToUtf8(t.window) << "<-" << common::ToUtf8(t.keys) << "@"
+            << t.at.count();
+    }
+    out << "\nbeeps " << beeps_ << ", waits " << waits_ << (endedItself_ ? ", ended itself" : "")
+        << "\n";
+    return out.str();
+}
+
+}  // namespace desktop::sim

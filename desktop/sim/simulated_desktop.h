@@ -44,6 +44,8 @@ Step FocusWindow(std::u16string title);
 // The user on the program's forms.
 Step Click(std::string form, std::string control);
 Step TypeText(std::string form, std::string control, std::u16string text);
+// Selects everything in a text box and types `text` over it.
+Step ReplaceText(std::string form, std::string control, std::u16string text);
 Step PressEnter(std::string form);   // the default button
 Step PressEscape(std::string form);  // the cancel button
 Step SetCheck(std::string form, std::string control, int value);
@@ -111,7 +113,7 @@ public:
     int Beeps() const { return beeps_; }
     int Waits() const { return waits_; }
     bool ProgramEndedItself() const { return endedItself_; }
-    bool ScriptDone() const { return script_.empty(); }
+    bool ScriptDone() const { return nextStep_ >= script_.size(); }
     std::u16string ForegroundTitle() const;
     Millis Clock() const { return now_; }
     // The program's form by name, while loaded; null otherwise.
@@ -160,6 +162,7 @@ private:
     friend class SimFormWindow;
     friend Step Click(std::string, std::string);
     friend Step TypeText(std::string, std::string, std::u16string);
+    friend Step ReplaceText(std::string, std::string, std::u16string);
     friend Step PressEnter(std::string);
     friend Step PressEscape(std::string);
     friend Step SetCheck(std::string, std::string, int);

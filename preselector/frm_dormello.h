@@ -1,0 +1,41 @@
+#pragma once
+// The main window: which key is in force and where it came from, the buttons, and the
+// watcher, which runs inside it from its first activation until the program ends.
+#include "desktop/form.h"
+#include "desktop/platform_shell.h"
+
+namespace preselector {
+
+class Preselector;
+
+class frmDormello : public desktop::Form {
+public:
+    explicit frmDormello(Preselector& app);
+    const desktop::FormLayout& Layout() const override;
+
+    std::u16string DormelloString() const;
+    [[noreturn]] void RunWatcher();
+    bool ConfirmExit();
+
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_QueryUnload(int& cancel, int unloadMode) override;
+    void Form_Unload() override;
+    void OnClick(std::string_view control) override;
+    void cmdChangeOptions_Click();
+    void cmdExit_Click();
+    void cmdHide_Click();
+    void cmdMinimise_Click();
+
+private:
+    // The shutdown dialog's handle when a window with either title exists; sets
+    // FoundTitle to the title it was found under.
+    desktop::WindowHandle LookForShutdownDialog();
+    // Types Alt plus the key into the dialog once, only while it has the focus; gives
+    // up when the dialog goes first.
+    void SendShortcutWhenFocused();
+
+    Preselector& app_;
+};
+
+}  // namespace preselector

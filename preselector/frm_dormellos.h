@@ -1,0 +1,25 @@
+#pragma once
+// The options dialog: edits the shortcut key and the hide flag and saves them.
+#include "desktop/form.h"
+
+namespace preselector {
+
+class Preselector;
+
+class frmDormellos : public desktop::Form {
+public:
+    explicit frmDormellos(Preselector& app);
+    const desktop::FormLayout& Layout() const override;
+
+    void Form_Load() override;
+    void OnClick(std::string_view control) override;
+    void OnChange(std::string_view control) override;
+    void txtShutDownOption_Change();
+    void cmdSave_Click();
+    void cmdCancel_Click();
+
+private:
+    Preselector& app_;
+};
+
+}  // namespace preselector
