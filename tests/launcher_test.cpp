@@ -1,1 +1,128 @@
-#include <gtest/gtest.h>
+// The launcher's run on the simulated desktop: the sequence, its failure trap and its
+// time bound.
+#include "launcher/form1.h"
+#include "launcher/program.h"
+#include "sim_fixture.h"
+
+namespace {
+
+using namespace testing_support;
+
+constexpr std::u16string_view kVolumeControl = u"C:\\WINDOWS\\SNDVOL32.EXE";
+constexpr std::u16string_view kRecordingKeys = u"%pr{TAB}{DOWN}~";
+
+// How the stand-in volume control behaves once started.
+struct VolumeControl {
+    desktop::Millis startDelay{0};
+    bool takesFocus = true;
+    bool switchesToRecording = true;
+};
+
+class LauncherTest : public SimTest {
+protected:
+    void Install(VolumeControl vc, std::u16string path = std::u16string(kVolumeControl)) {
+        desktop.AddProgram(std::move(path), [vc](sim::SimulatedDesktop& d, int task) {
+            d.Insert(sim::OpenWindow(u"Volume Control", vc.takesFocus, task).After(vc.startDelay));
+        });
+        if (vc.switchesToRecording) {
+            desktop.OnKeys(u"Volume Control", [](sim::SimulatedDesktop& d, const auto& keys) {
+                if (desktop::DescribeStrokes(keys) == u"%pr{TAB}{DOWN}{ENTER}") {
+                    d.Rename(u"Volume Control", u"Recording Control");
+                }
+            });
+        }
+    }
+    bool RunLauncher() {
+        const bool ended = desktop.Run([&] { launcher::Main(desktop); });
+        EXPECT_TRUE(desktop.Messages().empty()) << desktop.Describe();
+        EXPECT_EQ(desktop.FormByName("Form1") == nullptr || !desktop.FormByName("Form1")->Visible(),
+                  true);
+        return ended;
+    }
+};
+
+TEST_F(LauncherTest, OpensTheRecordingViewAndBringsItToTheFront) {
+    Install({.startDelay = 700ms});
+    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    ASSERT_EQ(desktop.Launches().size(), 1u);
+    EXPECT_EQ(desktop.Launches()[0], kVolumeControl);
+    EXPECT_EQ(desktop.KeysReceivedBy(u"Volume Control"), u"%pr{TAB}{DOWN}{ENTER}");
+    EXPECT_EQ(desktop.Activations(), std::vector<std::u16string>{u"Recording Control"});
+    EXPECT_EQ(desktop.ForegroundTitle(), u"Recording Control");
+    EXPECT_EQ(desktop.Typed().size(), 1u);
+}
+
+TEST_F(LauncherTest, WindowsFolderWithASpaceStartsTheWholePath) {
+    desktop.SetWindowsDirectory(u"C:\\My Windows");
+    Install({}, u"C:\\My Windows\\SNDVOL32.EXE");
+    EXPECT_TRUE(RunLauncher());
+    ASSERT_EQ(desktop.Launches().size(), 1u);
+    EXPECT_EQ(desktop.Launches()[0], u"C:\\My Windows\\SNDVOL32.EXE");
+}
+
+TEST_F(LauncherTest, RecordingControlAlreadyOpenIsFoundAndActivated) {
+    desktop.Open(u"Recording Control", true, 42);
+    Install({.switchesToRecording = false});
+    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_EQ(desktop.Activations(), std::vector<std::u16string>{u"Recording Control"});
+    EXPECT_EQ(desktop.KeysReceivedBy(u"Recording Control"), u"");
+}
+
+// Ways the volume control fails the launcher: it ends quietly, typing into nothing
+// else, and never later than its bound.
+struct FailureCase {
+    const char* name;
+    bool installed;
+    VolumeControl vc;
+    bool endsAtBound;
+};
+
+const FailureCase kFailures[] = {
+    {"volume control missing", false, {}, false},
+    {"never switches to recording", true, {.switchesToRecording = false}, true},
+    {"never takes the focus from another window", true, {.takesFocus = false}, true},
+    {"starts slower than the bound", true, {.startDelay = 45s}, true},
+};
+
+class LauncherFailureTest : public LauncherTest,
+                            public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(LauncherFailureTest, EndsQuietlyTypingIntoNothingElse) {
+    const auto& c = GetParam();
+    desktop.Open(u"Notepad");
+    if (c.installed) Install(c.vc);
+    desktop.Then(sim::Idle(10min));  // the desktop would go on; the launcher must not
+    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_EQ(desktop.KeysReceivedBy(u"Notepad"), u"");
+    EXPECT_TRUE(desktop.Activations().empty());
+    if (c.endsAtBound) {
+        EXPECT_GE(desktop.Clock(), launcher::kPatience);
+        EXPECT_LE(desktop.Clock(), launcher::kPatience + 1s);
+    } else {
+        EXPECT_EQ(desktop.Clock(), 0ms);
+    }
+    // It waited for changes, rather than spinning through the bound.
+    EXPECT_LE(desktop.Waits(), 30 * 4 + 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LauncherFailureTest, ::testing::ValuesIn(kFailures),
+                         [](const auto& tc) { return CaseName(tc.param.name); });
+
+TEST_F(LauncherTest, KeysWaitUntilTheVolumeControlHasTheFocus) {
+    desktop.Open(u"Notepad");
+    Install({.startDelay = 2s, .takesFocus = false});
+    desktop.Then(sim::FocusWindow(u"Volume Control").After(3s));
+    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_EQ(desktop.KeysReceivedBy(u"Notepad"), u"");
+    EXPECT_EQ(desktop.KeysReceivedBy(u"Volume Control"), u"%pr{TAB}{DOWN}{ENTER}");
+}
+
+TEST_F(LauncherTest, VolumeControlClosingMidRunEndsTheLauncherAtItsBound) {
+    Install({.switchesToRecording = false});
+    desktop.Then(sim::CloseWindow(u"Volume Control").After(1s)).Then(sim::Idle(10min));
+    EXPECT_TRUE(RunLauncher());
+    EXPECT_TRUE(desktop.Activations().empty());
+    EXPECT_LE(desktop.Clock(), launcher::kPatience + 1s);
+}
+
+}  // namespace

@@ -1,1 +1,415 @@
+#include "desktop/sim/profile_file.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "desktop/sim/ansi_codepage.h"
+
+namespace desktop::sim {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+void WriteBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << file;
+}
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::set<std::string> Entries(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+std::vector<std::string> Lines(const std::string& bytes, std::string_view eol) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t end = bytes.find(eol, pos);
+        if (end == std::string::npos) {
+            lines.push_back(bytes.substr(pos));
+            break;
+        }
+        lines.push_back(bytes.substr(pos, end - pos));
+        pos = end + eol.size();
+    }
+    return lines;
+}
+
+class ProfileFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() /
+               ("profile_file_test-" + std::to_string(::getpid()) + "-" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        file_ = dir_ / "test.ini";
+    }
+    void TearDown() override {
+        // Tests take write permission away; give it back so everything can go.
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(dir_, ec)) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+        fs::remove_all(dir_, ec);
+    }
+
+    fs::path dir_;
+    fs::path file_;
+};
+
+TEST_F(ProfileFile, ReadsFindTheValueAsWindowsDoes) {
+    struct Case {
+        std::optional<std::string> content;  // nullopt: no file at all
+        std::string_view section;
+        std::string_view key;
+        std::optional<std::string> expected;
+    };
+    const std::optional<std::string> none;
+    const Case cases[] = {
+        {"[Shutdown]\r\nHide=True\r\n", "Shutdown", "Hide", "True"},
+        {"[SHUTDOWN]\nhide=x\n", "shutdown", "HIDE", "x"},
+        {"[Main Window]\nTop=1\n", "main window", "top", "1"},
+        {"  [  Shutdown  ]  \n   Hide   =   a b  \n", "Shutdown", "Hide", "a b"},
+        {"[S]\n\tK\t=\tv\t\n", "S", "K", "v"},
+        {"[S]\nK=v\n", "  S ", " K  ", "v"},
+        {"[S] ; a note\nK=1\n", "S", "K", "1"},
+        // Absent file, section or key.
+        {none, "S", "K", none},
+        {"", "S", "K", none},
+        {"[Other]\nHide=1\n", "Shutdown", "Hide", none},
+        {"[Shutdown]\nShow=1\n", "Shutdown", "Hide", none},
+        {"[Other]\nHide=1\n[Shutdown]\nShow=2\n", "Shutdown", "Hide", none},
+        {"[Shutdown]\n[Other]\nHide=1\n", "Shutdown", "Hide", none},
+        {"Hide=1\n[Shutdown]\n", "Shutdown", "Hide", none},
+        {"[S]\nKey=1\n", "S", "K", none},
+        {"[Sx]\nK=1\n", "S", "K", none},
+        {"[S]\nK\n", "S", "K", none},
+        {"[S\nK=1\n", "S", "K", none},
+        // Duplicates: the first key of the first section; a later section is not searched.
+        {"[S]\nK=1\nk=2\n", "S", "K", "1"},
+        {"[S]\nK=1\n[s]\nK=2\n", "S", "K", "1"},
+        {"[S]\nA=1\n[S]\nK=2\n", "S", "K", none},
+        // Byte-order mark and line endings.
+        {kBom + "[Shutdown]\r\nHide=1\r\n", "Shutdown", "Hide", "1"},
+        {"[S]\r\nK=v\r\nL=w\r\n", "S", "K", "v"},
+        {"[S]\nK=v", "S", "K", "v"},
+        {"[S]\r\nK=v", "S", "K", "v"},
+        {"[S]\r\nA=1\nK=v\r\n", "S", "K", "v"},
+        // Comments are not keys, indented or not.
+        {"[S]\n;K=c\nK=v\n", "S", "K", "v"},
+        {"[S]\n  ; K=c\n", "S", "K", none},
+        {";[S]\nK=1\n", "S", "K", none},
+        // Values: one pair of matching quotes goes, nothing else.
+        {"[S]\nK=\"a b\"\n", "S", "K", "a b"},
+        {"[S]\nK=\" a \"\n", "S", "K", " a "},
+        {"[S]\nK='x'\n", "S", "K", "x"},
+        {"[S]\nK=\"x'\n", "S", "K", "\"x'"},
+        {"[S]\nK=\"\"\n", "S", "K", ""},
+        {"[S]\nK=\"\n", "S", "K", "\""},
+        {"[S]\nK=\"\"x\"\"\n", "S", "K", "\"x\""},
+        {"[S]\nK=\n", "S", "K", ""},
+        {"[S]\nK=   \n", "S", "K", ""},
+        {"[S]\nK=a=b\n", "S", "K", "a=b"},
+        // Garbage around the wanted lines.
+        {"[S]\n\0\0junk\xFF\xFE\n\x80[\n]\nK=1\n"s, "S", "K", "1"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE("case " + std::to_string(i) + ": " + c.content.value_or("<no file>"));
+        fs::remove(file_);
+        if (c.content) WriteBytes(file_, *c.content);
+        EXPECT_EQ(ReadProfileValue(file_, c.section, c.key), c.expected);
+    }
+}
+
+TEST_F(ProfileFile, WritesChangeOnlyWhatTheyMust) {
+    struct Case {
+        std::optional<std::string> before;  // nullopt: no file at all
+        std::string_view section;
+        std::string_view key;
+        std::string_view value;
+        std::string after;
+    };
+    const std::optional<std::string> none;
+    const Case cases[] = {
+        // A new file is written the Windows way, with CRLF.
+        {none, "Shutdown", "Hide", "False", "[Shutdown]\r\nHide=False\r\n"},
+        {"", "Shutdown", "Hide", "False", "[Shutdown]\r\nHide=False\r\n"},
+        {none, "  Shutdown ", " Hide ", "x", "[Shutdown]\r\nHide=x\r\n"},
+        // Replacing a value rewrites that line alone, keeping the key's spelling.
+        {"; top\r\n[Shutdown]\r\n  HIDE = True  \r\nDelay=5\r\n\r\n[Other]\r\nHide=x\r\n",
+         "shutdown", "hide", "False",
+         "; top\r\n[Shutdown]\r\nHIDE=False\r\nDelay=5\r\n\r\n[Other]\r\nHide=x\r\n"},
+        {"[S]\nK=1", "S", "K", "2", "[S]\nK=2"},
+        {"[S]\nK=1\n", "S", "K", "", "[S]\nK=\n"},
+        // A new key goes after the section's last non-blank line.
+        {"[Shutdown]\nDelay=5\n\n[Other]\nA=1\n", "Shutdown", "Hide", "False",
+         "[Shutdown]\nDelay=5\nHide=False\n\n[Other]\nA=1\n"},
+        {"[S]\n\n\n[T]\n", "S", "K", "9", "[S]\nK=9\n\n\n[T]\n"},
+        {"[S]\nA=1\n; end\n\n[T]\n", "S", "K", "9", "[S]\nA=1\n; end\nK=9\n\n[T]\n"},
+        {"[S]\n;K=1\n", "S", "K", "9", "[S]\n;K=1\nK=9\n"},
+        {"[S]\nK\n", "S", "K", "9", "[S]\nK\nK=9\n"},
+        {"K=1\n[S]\n", "S", "K", "9", "K=1\n[S]\nK=9\n"},
+        {"[A]\nx=1\n[Shutdown]\nDelay=5", "Shutdown", "Hide", "False",
+         "[A]\nx=1\n[Shutdown]\nDelay=5\nHide=False\n"},
+        {"[S]", "S", "K", "9", "[S]\r\nK=9\r\n"},
+        // A new section goes at the end, after a line break if the file lacks one.
+        {"[A]\r\nx=1\r\n", "Shutdown", "Hide", "False",
+         "[A]\r\nx=1\r\n[Shutdown]\r\nHide=False\r\n"},
+        {"[A]\nx=1\n\n", "Shutdown", "Hide", "False", "[A]\nx=1\n\n[Shutdown]\nHide=False\n"},
+        {"[A]\nx=1", "Shutdown", "Hide", "False", "[A]\nx=1\n[Shutdown]\nHide=False\n"},
+        {"; just a comment", "S", "K", "9", "; just a comment\r\n[S]\r\nK=9\r\n"},
+        // Each line keeps its own ending; new lines take the first line's.
+        {"[A]\r\nx=1\n[Shutdown]\nHide=True\r\ny=2\n", "Shutdown", "Hide", "False",
+         "[A]\r\nx=1\n[Shutdown]\nHide=False\r\ny=2\n"},
+        {"[S]\r\nx=1\n", "S", "y", "2", "[S]\r\nx=1\ny=2\r\n"},
+        {"[S]\nx=1\r\n", "S", "y", "2", "[S]\nx=1\r\ny=2\n"},
+        // The byte-order mark stays.
+        {kBom + "[Shutdown]\r\nHide=True\r\n", "Shutdown", "Hide", "False",
+         kBom + "[Shutdown]\r\nHide=False\r\n"},
+        {kBom, "Shutdown", "Hide", "False", kBom + "[Shutdown]\r\nHide=False\r\n"},
+        {kBom + "[Shutdown]", "Shutdown", "Hide", "False", kBom + "[Shutdown]\r\nHide=False\r\n"},
+        // Duplicates: the first key of the first section is the one written.
+        {"[S]\nK=1\nK=2\n[S]\nK=3\n", "S", "K", "9", "[S]\nK=9\nK=2\n[S]\nK=3\n"},
+        {"[S]\nA=1\n[s]\nK=3\n", "S", "K", "9", "[S]\nA=1\nK=9\n[s]\nK=3\n"},
+        // Values go in as given.
+        {"[S]\nK=1\n", "S", "K", "\"a b\"", "[S]\nK=\"a b\"\n"},
+        // Binary bytes elsewhere are copied through untouched.
+        {"\0\xFF\n[S]\nK=1\n\x80\0\n"s, "S", "K", "2", "\0\xFF\n[S]\nK=2\n\x80\0\n"s},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE("case " + std::to_string(i) + ": " + c.before.value_or("<no file>"));
+        fs::remove(file_);
+        if (c.before) WriteBytes(file_, *c.before);
+        ASSERT_TRUE(WriteProfileValue(file_, c.section, c.key, c.value));
+        EXPECT_EQ(ReadBytes(file_), c.after);
+        // What was written reads back (a quoted value reads without its quotes).
+        const std::string_view v = c.value;
+        const bool quoted = v.size() >= 2 && v.front() == '"' && v.back() == '"';
+        EXPECT_EQ(ReadProfileValue(file_, c.section, c.key),
+                  std::string(quoted ? v.substr(1, v.size() - 2) : v));
+        // No temporary file is left behind.
+        EXPECT_EQ(Entries(dir_), std::set<std::string>{"test.ini"});
+    }
+}
+
+// Random writes into a file that also holds lines nobody asked to change: each read
+// gives the last value written, and the other lines are all still there, in order.
+TEST_F(ProfileFile, ManyWritesKeepForeignLinesAndReadBackTheLastValue) {
+    const std::vector<std::string> foreign = {
+        "; written by hand",         "[Foreign]", "Hide=foreign",
+        ";Delay=commented",          "",          "[Shutdown]",
+        "; keep this comment",       "",          "[Other Program]",
+        "Path=C:\\Program Files\\x", "",
+    };
+    std::string initial;
+    for (const auto& line : foreign) initial += line + "\r\n";
+    WriteBytes(file_, initial);
+
+    const std::vector<std::vector<std::string>> sections = {{"Shutdown", "SHUTDOWN", "shutdown"},
+                                                            {"Options", "options", " Options "}};
+    const std::vector<std::vector<std::string>> keys = {
+        {"Hide", "HIDE", "hide"}, {"Delay", "delay"}, {"Path", " PATH "}};
+    const std::vector<std::string> values = {"",   "True",          "False",          "a b", "x=y",
+                                             "12", "C:\\Windows\\", ";not a comment", "[x]"};
+
+    std::map<std::pair<std::size_t, std::size_t>, std::string> model;
+    std::mt19937 random(20240611u);
+    auto pick = [&random](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    for (int step = 0; step < 300; ++step) {
+        const std::size_t s = pick(sections.size());
+        const std::size_t k = pick(keys.size());
+        const std::string& value = values[pick(values.size())];
+        const std::string& section = sections[s][pick(sections[s].size())];
+        const std::string& key = keys[k][pick(keys[k].size())];
+        SCOPED_TRACE("step " + std::to_string(step) + ": [" + section + "] " + key + "=" + value);
+        ASSERT_TRUE(WriteProfileValue(file_, section, key, value));
+        model[{s, k}] = value;
+
+        for (std::size_t si = 0; si < sections.size(); ++si) {
+            for (std::size_t ki = 0; ki < keys.size(); ++ki) {
+                const auto it = model.find({si, ki});
+                const std::optional<std::string> expected =
+                    it == model.end() ? std::nullopt : std::optional(it->second);
+                ASSERT_EQ(ReadProfileValue(file_, sections[si][0], keys[ki][0]), expected);
+            }
+        }
+        ASSERT_EQ(ReadProfileValue(file_, "Foreign", "Hide"), "foreign");
+
+        // The foreign lines, in order, plus one line per key written and one new header.
+        const std::vector<std::string> lines = Lines(ReadBytes(file_), "\r\n");
+        std::size_t matched = 0;
+        for (const auto& line : lines) {
+            if (matched < foreign.size() && line == foreign[matched]) ++matched;
+        }
+        ASSERT_EQ(matched, foreign.size());
+        const bool optionsAdded = model.lower_bound({1, 0}) != model.end();
+        ASSERT_EQ(lines.size(), foreign.size() + model.size() + (optionsAdded ? 1 : 0));
+    }
+}
+
+TEST_F(ProfileFile, ReadOnlyFileIsLeftAlone) {
+    const std::string before = "[Shutdown]\r\nHide=True\r\n";
+    WriteBytes(file_, before);
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(WriteProfileValue(file_, "Shutdown", "Hide", "False"));
+    EXPECT_FALSE(WriteProfileValue(file_, "New", "Key", "1"));
+    EXPECT_EQ(ReadBytes(file_), before);
+    EXPECT_EQ(ReadProfileValue(file_, "Shutdown", "Hide"), "True");
+    EXPECT_EQ(Entries(dir_), std::set<std::string>{"test.ini"});
+}
+
+TEST_F(ProfileFile, UnwritablePlacesFail) {
+    // A directory where the file should be.
+    fs::create_directory(file_);
+    EXPECT_FALSE(WriteProfileValue(file_, "S", "K", "1"));
+    EXPECT_TRUE(fs::is_directory(file_));
+    EXPECT_TRUE(fs::is_empty(file_));
+    EXPECT_EQ(ReadProfileValue(file_, "S", "K"), std::nullopt);
+
+    // A folder that does not exist is not made.
+    const fs::path missing = dir_ / "missing" / "test.ini";
+    EXPECT_FALSE(WriteProfileValue(missing, "S", "K", "1"));
+    EXPECT_FALSE(fs::exists(missing.parent_path()));
+
+    // A file where the folder should be.
+    WriteBytes(dir_ / "plain", "[S]\n");
+    EXPECT_FALSE(WriteProfileValue(dir_ / "plain" / "test.ini", "S", "K", "1"));
+    EXPECT_EQ(ReadBytes(dir_ / "plain"), "[S]\n");
+
+    // A read-only folder: neither a new file nor a change to an existing one.
+    const fs::path locked = dir_ / "locked";
+    fs::create_directory(locked);
+    WriteBytes(locked / "old.ini", "[S]\nK=1\n");
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(WriteProfileValue(locked / "new.ini", "S", "K", "1"));
+    EXPECT_FALSE(WriteProfileValue(locked / "old.ini", "S", "K", "2"));
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(Entries(locked), std::set<std::string>{"old.ini"});
+    EXPECT_EQ(ReadBytes(locked / "old.ini"), "[S]\nK=1\n");
+}
+
+TEST_F(ProfileFile, WriteKeepsPermissionsAndWritesThroughLinks) {
+    WriteBytes(file_, "[S]\nK=1\n");
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(file_, mode);
+    const fs::path link = dir_ / "link.ini";
+    fs::create_symlink(file_, link);
+
+    ASSERT_TRUE(WriteProfileValue(link, "S", "K", "2"));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    EXPECT_EQ(ReadBytes(file_), "[S]\nK=2\n");
+    EXPECT_EQ(fs::status(file_).permissions(), mode);
+    EXPECT_EQ(Entries(dir_), (std::set<std::string>{"link.ini", "test.ini"}));
+}
+
+// Large and hostile files finish in linear time; a quadratic scan would not finish.
+TEST_F(ProfileFile, LargeAndBinaryFilesWork) {
+    constexpr std::size_t kTenMegabytes = 10u << 20;
+
+    // One enormous line, NULs included, inside the section.
+    std::string longLine(kTenMegabytes, 'x');
+    for (std::size_t i = 0; i < longLine.size(); i += 4096) longLine[i] = '\0';
+    const std::string oneLine = "[S]\n" + longLine + "\n";
+    WriteBytes(file_, oneLine);
+    EXPECT_EQ(ReadProfileValue(file_, "S", "K"), std::nullopt);
+    ASSERT_TRUE(WriteProfileValue(file_, "S", "K", "v"));
+    EXPECT_EQ(ReadBytes(file_), oneLine + "K=v\n");
+
+    // A million short lines, the wanted one last.
+    std::string manyLines = "[S]\n";
+    for (int i = 0; i < 1'000'000; ++i) manyLines += "k" + std::to_string(i) + "=v\n";
+    WriteBytes(file_, manyLines);
+    EXPECT_EQ(ReadProfileValue(file_, "S", "k999999"), "v");
+    ASSERT_TRUE(WriteProfileValue(file_, "S", "k999999", "w"));
+    EXPECT_EQ(ReadProfileValue(file_, "S", "k999999"), "w");
+    ASSERT_TRUE(WriteProfileValue(file_, "T", "K", "x"));
+    EXPECT_EQ(ReadProfileValue(file_, "T", "K"), "x");
+
+    // Random bytes: whatever they hold, a write reads back and keeps them as they were.
+    std::mt19937 random(7u);
+    std::string garbage(kTenMegabytes, '\0');
+    for (auto& b : garbage) b = static_cast<char>(random() & 0xFF);
+    WriteBytes(file_, garbage);
+    (void)ReadProfileValue(file_, "Shutdown", "Hide");
+    ASSERT_TRUE(WriteProfileValue(file_, "Shutdown", "Hide", "False"));
+    EXPECT_EQ(ReadProfileValue(file_, "Shutdown", "Hide"), "False");
+    const std::string after = ReadBytes(file_);
+    EXPECT_EQ(after.substr(0, garbage.size()), garbage);
+}
+
+TEST(AnsiCodepage, ConvertsAsWindows1252) {
+    struct Case {
+        std::u16string_view text;
+        std::string_view bytes;
+    };
+    const Case both[] = {
+        {u"", ""},
+        {u"Hide=False", "Hide=False"},
+        {u"\u20ac", "\x80"},
+        {u"\u201a\u0192\u2026\u2122\u0178", "\x82\x83\x85\x99\x9F"},
+        {u"\u0081\u008d\u008f\u0090\u009d", "\x81\x8D\x8F\x90\x9D"},
+        {u"\u00a0\u00e9\u00ff", "\xA0\xE9\xFF"},
+        {u"a\0b"sv, "a\0b"sv},
+    };
+    for (const auto& c : both) {
+        SCOPED_TRACE(std::string(c.bytes));
+        EXPECT_EQ(ToAnsi(c.text), c.bytes);
+        EXPECT_EQ(FromAnsi(c.bytes), c.text);
+    }
+    const Case lossy[] = {
+        {u"\u0080", "?"},               // its byte holds the euro sign
+        {u"\u0100\u4e2d", "??"},        // outside the code page
+        {u"x\U0001F600y", "x?y"},       // one character, one '?'
+        {u"\xD83D", "?"},               // lone high surrogate
+        {u"\xDE00z", "?z"},             // lone low surrogate
+        {u"\xD83D\xD83D\xDE00", "??"},  // unpaired, then a pair
+    };
+    for (const auto& c : lossy) {
+        SCOPED_TRACE(std::string(c.bytes));
+        EXPECT_EQ(ToAnsi(c.text), c.bytes);
+    }
+}
+
+TEST(AnsiCodepage, EveryByteRoundTripsToADistinctCharacter) {
+    std::set<char16_t> seen;
+    for (int b = 0; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        const std::u16string text = FromAnsi(byte);
+        ASSERT_EQ(text.size(), 1u);
+        seen.insert(text[0]);
+        EXPECT_EQ(ToAnsi(text), byte) << b;
+    }
+    EXPECT_EQ(seen.size(), 256u);
+}
+
+}  // namespace
+}  // namespace desktop::sim

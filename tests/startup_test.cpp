@@ -63,13 +63,15 @@ TEST_P(StartUpTest, SettlesKeyAndHideFlag) {
     EXPECT_TRUE(desktop.Messages().empty()) << desktop.Describe();
     // Start-up only reads: the file is never created or touched.
     EXPECT_EQ(std::filesystem::exists(SettingsFile()), c.settings.has_value());
-    if (c.settings) EXPECT_EQ(Settings(), before);
+    if (c.settings) {
+        EXPECT_EQ(Settings(), before);
+    }
     // It went on to the main window, and so to the watcher.
     EXPECT_TRUE(app.g.WatcherRunning);
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLineAndFile, StartUpTest, ::testing::ValuesIn(kStartCases),
-                         [](const auto& info) { return CaseName(info.param.name); });
+                         [](const auto& tc) { return CaseName(tc.param.name); });
 
 // Start-up without a usable key in the file: the message, then the options dialog.
 struct InvalidCase {
@@ -111,7 +113,7 @@ TEST_P(InvalidKeyTest, CancelBeepsAndEndsWithoutWriting) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SettingsFile, InvalidKeyTest, ::testing::ValuesIn(kInvalidCases),
-                         [](const auto& info) { return CaseName(info.param.name); });
+                         [](const auto& tc) { return CaseName(tc.param.name); });
 
 
 class RecoveryTest : public SimTest {

@@ -1,1 +1,48 @@
+#include "common/trim_at_nul.h"
+
 #include <gtest/gtest.h>
+
+#include "common/text.h"
+
+namespace {
+
+using common::TrimAtNul;
+
+TEST(TrimAtNul, StopsAtTheFirstNulWhateverFollows) {
+    const struct {
+        std::u16string buffer;
+        std::u16string text;
+    } cases[] = {
+        {std::u16string(u"ab\0cd", 5), u"ab"},
+        {std::u16string(u"\0stale", 6), u""},
+        {std::u16string(u"S\0older value\0", 14), u"S"},
+        {u"no nul at all", u"no nul at all"},
+        {u"", u""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TrimAtNul(c.buffer), c.text);
+}
+
+TEST(TrimAtNul, BufferReusedForAShorterValueGivesOnlyTheShorterValue) {
+    std::u16string buffer(255, u'x');
+    buffer.replace(0, 3, std::u16string(u"ab\0", 3));
+    EXPECT_EQ(TrimAtNul(buffer), u"ab");
+}
+
+TEST(Text, TrimSpacesRemovesOnlySpacesAtTheEnds) {
+    EXPECT_EQ(common::TrimSpaces(u"  a b  "), u"a b");
+    EXPECT_EQ(common::TrimSpaces(u"   "), u"");
+    EXPECT_EQ(common::TrimSpaces(u"\ta\t"), u"\ta\t");
+}
+
+TEST(Text, UpperCaseFollowsTheLetterPairs) {
+    EXPECT_EQ(common::UpperCase(u"az\u00e9\u00ff\u0101\u03b1\u0431,1%"),
+              u"AZ\u00c9\u0178\u0100\u0391\u0411,1%");
+    EXPECT_EQ(common::UpperCase(u"\u00f7\u00df"), u"\u00f7\u00df");  // no capital of their own
+}
+
+TEST(Text, Utf8RoundTrip) {
+    const std::u16string text = u"Tobrin's \u00e9\u20ac \U0001F600";
+    EXPECT_EQ(common::FromUtf8(common::ToUtf8(text)), text);
+}
+
+}  // namespace

@@ -273,6 +273,10 @@ SimulatedDesktop& SimulatedDesktop::Then(Step step) {
     return *this;
 }
 
+void SimulatedDesktop::Insert(Step step) {
+    script_.insert(script_.begin() + static_cast<std::ptrdiff_t>(nextStep_), std::move(step));
+}
+
 bool SimulatedDesktop::Run(const std::function<void()>& program) {
     try {
         program();

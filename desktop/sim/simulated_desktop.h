@@ -91,6 +91,9 @@ public:
                 std::function<void(SimulatedDesktop&, const KeySequence&)> reaction);
 
     SimulatedDesktop& Then(Step step);
+    // Puts a step next in line, before the rest of the script: how a launched program
+    // schedules what it does.
+    void Insert(Step step);
 
     // Runs the program's entry routine until it ends (by EndProgram or because the
     // script ran out). Returns true when the program ended itself.
