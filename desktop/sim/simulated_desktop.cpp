@@ -22,6 +22,18 @@ const ControlLayout* FindControl(const FormLayout& layout, std::string_view name
     return nullptr;
 }
 
+// Windows file names ignore case: the entry of `folder` that matches `name` so, or
+// `name` itself when there is none.
+std::string ExistingName(const std::filesystem::path& folder, const std::string& name) {
+    std::error_code ec;
+    const auto wanted = common::UpperCase(common::FromUtf8(name));
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const auto candidate = entry.path().filename().string();
+        if (common::UpperCase(common::FromUtf8(candidate)) == wanted) return candidate;
+    }
+    return name;
+}
+
 [[noreturn]] void ScriptFault(const std::string& what) {
     throw std::logic_error("simulated desktop script: " + what);
 }
@@ -250,7 +262,7 @@ std::filesystem::path SimulatedDesktop::HostPath(std::u16string_view windowsPath
                 continue;
             }
             // A doubled separator names the same folder, as Windows reads it.
-            if (!part.empty()) result /= common::ToUtf8(part);
+            if (!part.empty()) result /= ExistingName(result, common::ToUtf8(part));
             part.clear();
         }
         return result;
