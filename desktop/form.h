@@ -20,7 +20,7 @@ enum UnloadMode : int {
 
 // The loaded window behind a form; properties a handler reads and sets.
 class FormWindow {
-public:
+  public:
     virtual ~FormWindow() = default;
     virtual void SetCaption(std::u16string_view caption) = 0;
     virtual std::u16string Caption() const = 0;
@@ -36,7 +36,7 @@ public:
 };
 
 class Form {
-public:
+  public:
     explicit Form(PlatformShell& shell) : shell_(shell) {}
     virtual ~Form() = default;
     Form(const Form&) = delete;
@@ -57,10 +57,10 @@ public:
     bool Loaded() const { return window_ != nullptr; }
     FormWindow& Window();
 
-protected:
+  protected:
     PlatformShell& Shell() { return shell_; }
 
-private:
+  private:
     PlatformShell& shell_;
     FormWindow* window_ = nullptr;
 };

@@ -29,9 +29,9 @@ enum class ControlKind { Label, Button, TextBox, CheckBox, PictureBox };
 enum class TextAlign { Left, Centre, Right };
 
 struct ControlLayout {
-    std::string name;           // "cmdSave": events and properties address controls by it
+    std::string name;  // "cmdSave": events and properties address controls by it
     ControlKind kind = ControlKind::Label;
-    std::u16string content;     // caption or text at design; "&" marks the access letter
+    std::u16string content;  // caption or text at design; "&" marks the access letter
     TwipRect rect;
     TextAlign align = TextAlign::Left;
     std::optional<FontSpec> font;  // the toolkit's default font when absent
@@ -40,7 +40,7 @@ struct ControlLayout {
     bool isCancel = false;         // button pressed by Esc
     bool boxRight = false;         // check box drawn to the right of its caption
     std::optional<Rgb> background;
-    bool showsAppIcon = false;     // picture box holding the application icon
+    bool showsAppIcon = false;  // picture box holding the application icon
 };
 
 enum class BorderStyle { FixedSingle, FixedDialog };

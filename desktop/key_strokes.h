@@ -10,9 +10,42 @@ namespace desktop {
 
 // Keys that have no character of their own.
 enum class NamedKey {
-    Backspace, Break, CapsLock, Delete, Down, End, Enter, Escape, Help, Home, Insert,
-    Left, NumLock, PageDown, PageUp, PrintScreen, Right, ScrollLock, Tab, Up,
-    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, F13, F14, F15, F16,
+    Backspace,
+    Break,
+    CapsLock,
+    Delete,
+    Down,
+    End,
+    Enter,
+    Escape,
+    Help,
+    Home,
+    Insert,
+    Left,
+    NumLock,
+    PageDown,
+    PageUp,
+    PrintScreen,
+    Right,
+    ScrollLock,
+    Tab,
+    Up,
+    F1,
+    F2,
+    F3,
+    F4,
+    F5,
+    F6,
+    F7,
+    F8,
+    F9,
+    F10,
+    F11,
+    F12,
+    F13,
+    F14,
+    F15,
+    F16,
 };
 
 struct Modifiers {
@@ -27,7 +60,7 @@ struct Modifiers {
 struct KeyStroke {
     Modifiers held;
     bool isNamed = false;
-    char16_t character = 0;  // when !isNamed
+    char16_t character = 0;          // when !isNamed
     NamedKey key = NamedKey::Enter;  // when isNamed
     friend bool operator==(const KeyStroke&, const KeyStroke&) = default;
 };

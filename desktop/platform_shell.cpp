@@ -15,8 +15,7 @@ void PlatformShell::SendKeystrokes(std::u16string_view keys, bool wait) {
     TypeStrokes(ParseKeyString(keys), wait, 0);
 }
 
-bool PlatformShell::SendKeystrokesInto(WindowHandle target, std::u16string_view keys,
-                                       bool wait) {
+bool PlatformShell::SendKeystrokesInto(WindowHandle target, std::u16string_view keys, bool wait) {
     return TypeStrokes(ParseKeyString(keys), wait, target);
 }
 

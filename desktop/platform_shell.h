@@ -17,7 +17,7 @@ namespace desktop {
 
 // The one failure type of desktop operations (typing, launching, activating).
 class DesktopError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -36,7 +36,7 @@ inline constexpr int kAnswerNo = 7;
 inline constexpr int kNormalFocus = 1;
 
 class PlatformShell {
-public:
+  public:
     virtual ~PlatformShell() = default;
     PlatformShell() = default;
     PlatformShell(const PlatformShell&) = delete;
@@ -66,13 +66,11 @@ public:
     // over its start; characters after the NUL are left as they were. Returns the
     // number of characters copied.
     virtual int GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
-                                         std::u16string_view defaultValue,
-                                         std::u16string& buffer, int size,
-                                         std::u16string_view path) = 0;
+                                         std::u16string_view defaultValue, std::u16string& buffer,
+                                         int size, std::u16string_view path) = 0;
     // Writes the value, creating file and section as needed; keeps every other line.
     // Returns false when the file could not be written.
-    virtual bool WritePrivateProfileStringA(std::u16string_view section,
-                                            std::u16string_view key,
+    virtual bool WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
                                             std::u16string_view value,
                                             std::u16string_view path) = 0;
     // The Windows directory then a NUL, over the start of `buffer`. Returns its length.
@@ -116,7 +114,7 @@ public:
     Form* ActiveForm() const { return activeForm_; }
     const std::vector<Form*>& LoadedForms() const { return loaded_; }
 
-protected:
+  protected:
     // ---- For implementations ----------------------------------------------------
     // Types already-parsed strokes; see SendKeystrokesInto for `onlyInto` (0 = any).
     virtual bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) = 0;
@@ -140,7 +138,7 @@ protected:
     // the program ended, when its forms may already be gone.
     void DiscardWindows();
 
-private:
+  private:
     void LoadOwned(Form& form, Form* owner);
     void ShowOwned(Form& form, Form* owner);
     void Activate(Form& form);

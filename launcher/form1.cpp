@@ -45,8 +45,8 @@ void Form1::Run() {
     shell.GetWindowsDirectoryA(buffer, kBufferSize);
     const auto windows = common::TrimAtNul(buffer);
 
-    const int task = shell.LaunchProgram(windows + std::u16string(kVolumeControl),
-                                         desktop::kNormalFocus);
+    const int task =
+        shell.LaunchProgram(windows + std::u16string(kVolumeControl), desktop::kNormalFocus);
     const auto deadline = shell.Now() + kPatience;
 
     // The keys must reach the volume control, not whatever had the focus when it was

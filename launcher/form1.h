@@ -11,12 +11,12 @@ namespace launcher {
 inline constexpr desktop::Millis kPatience{30000};
 
 class Form1 : public desktop::Form {
-public:
+  public:
     explicit Form1(desktop::PlatformShell& shell) : Form(shell) {}
     const desktop::FormLayout& Layout() const override;
     void Form_Load() override;
 
-private:
+  private:
     void Run();
     // Waits, without spinning, until `ready` holds; ends the program at the deadline.
     template <typename Condition>

@@ -9,7 +9,7 @@ namespace preselector {
 class Preselector;
 
 class frmDormello : public desktop::Form {
-public:
+  public:
     explicit frmDormello(Preselector& app);
     const desktop::FormLayout& Layout() const override;
 
@@ -27,7 +27,7 @@ public:
     void cmdHide_Click();
     void cmdMinimise_Click();
 
-private:
+  private:
     // The shutdown dialog's handle when a window with either title exists; sets
     // FoundTitle to the title it was found under.
     desktop::WindowHandle LookForShutdownDialog();

@@ -30,19 +30,37 @@ const desktop::FormLayout kLayout{
     .background = kLightGrey,
     .controls =
         {
-            {.name = "lblShutdown", .kind = ControlKind::Label,
-             .content = u"Shutdown Shortcut Key:", .rect = {180, 360, 2775, 315},
-             .align = TextAlign::Right, .font = kLabelFont, .background = kLightGrey},
-            {.name = "txtShutDownOption", .kind = ControlKind::TextBox, .content = u"?",
-             .rect = {3060, 360, 375, 315}, .align = TextAlign::Centre,
-             .font = FontSpec{u"MS Sans Serif", 8.25, true}, .maxLength = 1},
-            {.name = "chkHideIcon", .kind = ControlKind::CheckBox, .content = u"Hide Icon:",
-             .rect = {2040, 960, 1395, 495}, .font = kLabelFont, .boxRight = true,
+            {.name = "lblShutdown",
+             .kind = ControlKind::Label,
+             .content = u"Shutdown Shortcut Key:",
+             .rect = {180, 360, 2775, 315},
+             .align = TextAlign::Right,
+             .font = kLabelFont,
              .background = kLightGrey},
-            {.name = "cmdSave", .kind = ControlKind::Button, .content = u"&Save",
-             .rect = {2460, 1800, 1695, 495}, .isDefault = true},
-            {.name = "cmdCancel", .kind = ControlKind::Button, .content = u"&Cancel",
-             .rect = {360, 1800, 1695, 495}, .isCancel = true},
+            {.name = "txtShutDownOption",
+             .kind = ControlKind::TextBox,
+             .content = u"?",
+             .rect = {3060, 360, 375, 315},
+             .align = TextAlign::Centre,
+             .font = FontSpec{u"MS Sans Serif", 8.25, true},
+             .maxLength = 1},
+            {.name = "chkHideIcon",
+             .kind = ControlKind::CheckBox,
+             .content = u"Hide Icon:",
+             .rect = {2040, 960, 1395, 495},
+             .font = kLabelFont,
+             .boxRight = true,
+             .background = kLightGrey},
+            {.name = "cmdSave",
+             .kind = ControlKind::Button,
+             .content = u"&Save",
+             .rect = {2460, 1800, 1695, 495},
+             .isDefault = true},
+            {.name = "cmdCancel",
+             .kind = ControlKind::Button,
+             .content = u"&Cancel",
+             .rect = {360, 1800, 1695, 495},
+             .isCancel = true},
         },
     .tabOrder = {"txtShutDownOption", "chkHideIcon", "cmdSave", "cmdCancel"},
 };
@@ -81,14 +99,14 @@ void frmDormellos::cmdSave_Click() {
     g.ShortcutKey = Window().Text("txtShutDownOption");
     // Both values take effect whether or not the file takes them; a failed write is
     // told, so the user knows they will not survive a restart.
-    const bool hideSaved =
-        WriteSetting(Shell(), g.SettingsPath, kSettingsSection, kHideKey, hide ? u"True" : u"False");
+    const bool hideSaved = WriteSetting(Shell(), g.SettingsPath, kSettingsSection, kHideKey,
+                                        hide ? u"True" : u"False");
     const bool optionSaved =
         WriteSetting(Shell(), g.SettingsPath, kSettingsSection, kOptionKey, g.ShortcutKey);
     if (!hideSaved || !optionSaved) {
-        Shell().ShowMessage(std::u16string(kSaveFailedPrompt) + g.SettingsPath +
-                                std::u16string(kSaveFailedDetail),
-                            desktop::kStyleCriticalOk, kMessageTitle);
+        Shell().ShowMessage(
+            std::u16string(kSaveFailedPrompt) + g.SettingsPath + std::u16string(kSaveFailedDetail),
+            desktop::kStyleCriticalOk, kMessageTitle);
     }
     Shell().Unload(*this);
 }

@@ -7,7 +7,7 @@ namespace preselector {
 class Preselector;
 
 class frmDormellos : public desktop::Form {
-public:
+  public:
     explicit frmDormellos(Preselector& app);
     const desktop::FormLayout& Layout() const override;
 
@@ -18,7 +18,7 @@ public:
     void cmdSave_Click();
     void cmdCancel_Click();
 
-private:
+  private:
     Preselector& app_;
 };
 

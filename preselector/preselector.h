@@ -11,7 +11,7 @@ namespace preselector {
 class frmDormello;
 
 class Preselector {
-public:
+  public:
     explicit Preselector(desktop::PlatformShell& shell);
     ~Preselector();
     Preselector(const Preselector&) = delete;
@@ -29,7 +29,7 @@ public:
     Globals g;
     std::unique_ptr<frmDormello> mainWindow;
 
-private:
+  private:
     void ReadCommandLine(std::u16string& flag);
 };
 

@@ -17,8 +17,7 @@ std::u16string ReadSetting(desktop::PlatformShell& shell, std::u16string_view pa
 }
 
 bool WriteSetting(desktop::PlatformShell& shell, std::u16string_view path,
-                  std::u16string_view section, std::u16string_view key,
-                  std::u16string_view value) {
+                  std::u16string_view section, std::u16string_view key, std::u16string_view value) {
     return shell.WritePrivateProfileStringA(section, key, value, path);
 }
 

@@ -23,8 +23,7 @@ std::u16string ReadSetting(desktop::PlatformShell& shell, std::u16string_view pa
                            std::u16string_view section, std::u16string_view key);
 // True when the value was written.
 bool WriteSetting(desktop::PlatformShell& shell, std::u16string_view path,
-                  std::u16string_view section, std::u16string_view key,
-                  std::u16string_view value);
+                  std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
 // "True" in any mix of case, with spaces around it already removed by the read.
 bool ReadsAsTrue(std::u16string_view value);

@@ -9,8 +9,7 @@ inline constexpr std::u16string_view kInvalidOptionPrompt = u"Invalid Shutdown O
 inline constexpr std::u16string_view kExitPrompt =
     u"This will close Dormello and revert to the Windows default\r\n\r\n"
     u"Are you sure you want to Exit?";
-inline constexpr std::u16string_view kSaveFailedPrompt =
-    u"Your settings could not be saved to ";
+inline constexpr std::u16string_view kSaveFailedPrompt = u"Your settings could not be saved to ";
 inline constexpr std::u16string_view kSaveFailedDetail =
     u"\r\n\r\nDormello will use them until it ends, but they will be lost then. "
     u"Check that the file is not read-only and that its folder exists.";

@@ -12,7 +12,7 @@ using desktop::ControlKind;
 
 // A form that writes down every event it gets.
 class LoggingForm : public desktop::Form {
-public:
+  public:
     LoggingForm(desktop::PlatformShell& shell, std::string name, std::vector<std::string>& log)
         : Form(shell), log_(log) {
         layout_.name = std::move(name);
@@ -44,7 +44,7 @@ public:
     bool upperCase = false;
     std::function<void(std::string_view)> onClick;
 
-private:
+  private:
     void Log(const std::string& event) { log_.push_back(layout_.name + " " + event); }
     desktop::FormLayout layout_;
     std::vector<std::string>& log_;
@@ -53,7 +53,7 @@ private:
 using Log = std::vector<std::string>;
 
 class FormEventsTest : public ::testing::Test {
-protected:
+  protected:
     sim::SimulatedDesktop desktop;
     Log log;
     LoggingForm main{desktop, "main", log};
@@ -73,9 +73,9 @@ TEST_F(FormEventsTest, ModalDialogDisablesItsOwnerAndReactivatesItWhenItCloses) 
         .Then(sim::Click("dialog", "cmdOk"));
     dialog.onClick = [&](std::string_view) { desktop.Unload(dialog); };
     desktop.ShowModal(dialog, &main);
-    EXPECT_EQ(log, (Log{"main Load", "main Activate", "dialog Load", "dialog Activate",
-                        "dialog Click cmdOk", "dialog QueryUnload 1", "dialog Unload",
-                        "main Activate"}));
+    EXPECT_EQ(
+        log, (Log{"main Load", "main Activate", "dialog Load", "dialog Activate",
+                  "dialog Click cmdOk", "dialog QueryUnload 1", "dialog Unload", "main Activate"}));
     EXPECT_TRUE(desktop.FormEnabled("main"));
     EXPECT_EQ(desktop.FormByName("dialog"), nullptr);
 }

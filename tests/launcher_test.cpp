@@ -19,7 +19,7 @@ struct VolumeControl {
 };
 
 class LauncherTest : public SimTest {
-protected:
+  protected:
     void Install(VolumeControl vc, std::u16string path = std::u16string(kVolumeControl)) {
         desktop.AddProgram(std::move(path), [vc](sim::SimulatedDesktop& d, int task) {
             d.Insert(sim::OpenWindow(u"Volume Control", vc.takesFocus, task).After(vc.startDelay));

@@ -9,10 +9,12 @@ using namespace testing_support;
 using preselector::Preselector;
 
 class MainWindowTest : public SimTest {
-protected:
+  protected:
     const desktop::FormWindow& Main() const { return *desktop.FormByName("frmDormello"); }
     // Runs the preselector; true when it ended itself rather than running out of script.
-    bool RunPreselector() { return desktop.Run([&] { app.StartUp(); }); }
+    bool RunPreselector() {
+        return desktop.Run([&] { app.StartUp(); });
+    }
 
     Preselector app{desktop};
 };
@@ -74,23 +76,35 @@ struct CloseCase {
 std::vector<CloseCase> CloseCases() {
     using sim::Answer;
     return {
-        {"close box answered No stays", {sim::CloseBox("frmDormello"), Answer(desktop::kAnswerNo)},
-         false, 1},
+        {"close box answered No stays",
+         {sim::CloseBox("frmDormello"), Answer(desktop::kAnswerNo)},
+         false,
+         1},
         {"close box answered Yes ends",
-         {sim::CloseBox("frmDormello"), Answer(desktop::kAnswerYes)}, true, 1},
-        {"Exit answered No stays", {sim::Click("frmDormello", "cmdExit"), Answer(desktop::kAnswerNo)},
-         false, 1},
-        {"Exit answered Yes ends", {sim::Click("frmDormello", "cmdExit"), Answer(desktop::kAnswerYes)},
-         true, 1},
+         {sim::CloseBox("frmDormello"), Answer(desktop::kAnswerYes)},
+         true,
+         1},
+        {"Exit answered No stays",
+         {sim::Click("frmDormello", "cmdExit"), Answer(desktop::kAnswerNo)},
+         false,
+         1},
+        {"Exit answered Yes ends",
+         {sim::Click("frmDormello", "cmdExit"), Answer(desktop::kAnswerYes)},
+         true,
+         1},
         {"task list ends without asking", {sim::TaskListClose("frmDormello")}, true, 0},
         {"session end ends without asking", {sim::EndSession()}, true, 0},
-        {"session end while the exit question is up", {sim::Click("frmDormello", "cmdExit"),
-                                                        sim::EndSession()},
-         true, 1},
+        {"session end while the exit question is up",
+         {sim::Click("frmDormello", "cmdExit"), sim::EndSession()},
+         true,
+         1},
         {"session end while the options dialog is up",
-         {sim::Click("frmDormello", "cmdChangeOptions"), sim::EndSession()}, true, 0},
+         {sim::Click("frmDormello", "cmdChangeOptions"), sim::EndSession()},
+         true,
+         0},
         {"task list while the options dialog is up",
-         {sim::Click("frmDormello", "cmdChangeOptions"), sim::TaskListClose("frmDormello")}, true,
+         {sim::Click("frmDormello", "cmdChangeOptions"), sim::TaskListClose("frmDormello")},
+         true,
          0},
     };
 }

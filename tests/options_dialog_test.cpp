@@ -11,7 +11,7 @@ using namespace testing_support;
 using preselector::Preselector;
 
 class OptionsDialogTest : public SimTest {
-protected:
+  protected:
     OptionsDialogTest() {
         WriteSettings(kOriginal);
         desktop.Then(sim::Click("frmDormello", "cmdChangeOptions"));
@@ -33,14 +33,15 @@ protected:
 };
 
 TEST_F(OptionsDialogTest, OpensOverTheDisabledMainWindowShowingTheSettings) {
-    desktop.Then(Check([&](auto& d) {
-               ASSERT_NE(Dialog(d), nullptr);
-               EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u"S");
-               EXPECT_EQ(Dialog(d)->Value("chkHideIcon"), 0);
-               EXPECT_EQ(Dialog(d)->Caption(), u"Change Shutdown Options");
-               EXPECT_FALSE(d.FormEnabled("frmDormello"));
-               // Clicks on the disabled owner go nowhere.
-           }))
+    desktop
+        .Then(Check([&](auto& d) {
+            ASSERT_NE(Dialog(d), nullptr);
+            EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u"S");
+            EXPECT_EQ(Dialog(d)->Value("chkHideIcon"), 0);
+            EXPECT_EQ(Dialog(d)->Caption(), u"Change Shutdown Options");
+            EXPECT_FALSE(d.FormEnabled("frmDormello"));
+            // Clicks on the disabled owner go nowhere.
+        }))
         .Then(sim::Click("frmDormello", "cmdExit"))
         .Then(sim::PressEscape("frmDormellos"))
         .Then(Check([](auto& d) { EXPECT_TRUE(d.FormEnabled("frmDormello")); }));

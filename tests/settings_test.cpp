@@ -1,17 +1,18 @@
 // Reading and writing the settings file through the profile operations.
 #include "preselector/settings.h"
+
 #include "sim_fixture.h"
 
 namespace {
 
 using namespace testing_support;
-using preselector::ReadSetting;
 using preselector::ReadsAsTrue;
+using preselector::ReadSetting;
 
 constexpr std::u16string_view kPath = u"C:\\TOOLS\\QUINTARO.INI";
 
 class SettingsTest : public SimTest {
-protected:
+  protected:
     std::u16string Read(std::u16string_view key) {
         return ReadSetting(desktop, kPath, u"Shutdown", key);
     }
@@ -31,8 +32,8 @@ struct HideCase {
 };
 
 const HideCase kHideCases[] = {
-    {"Hide=true", true},   {"Hide=TRUE", true},  {"Hide=True", true}, {"Hide =  True  ", true},
-    {"hide=tRUE", true},   {"Hide=1", false},    {"Hide=yes", false}, {"Hide=", false},
+    {"Hide=true", true},   {"Hide=TRUE", true},   {"Hide=True", true}, {"Hide =  True  ", true},
+    {"hide=tRUE", true},   {"Hide=1", false},     {"Hide=yes", false}, {"Hide=", false},
     {"Hide=True!", false}, {"Hide=T rue", false}, {"X=True", false},
 };
 

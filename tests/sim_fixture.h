@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 namespace sim = desktop::sim;
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::random_device rd;
         path_ = std::filesystem::temp_directory_path() /
@@ -36,7 +36,7 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     const std::filesystem::path& Path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -61,7 +61,7 @@ inline std::string CaseName(const char* description) {
 
 // The desktop of a user who starts a program from C:\TOOLS.
 class SimTest : public ::testing::Test {
-protected:
+  protected:
     SimTest() {
         desktop.MapFolder(u"C:\\TOOLS", folder.Path());
         desktop.SetCurrentDirectory(u"C:\\TOOLS");

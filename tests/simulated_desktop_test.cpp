@@ -19,8 +19,11 @@ TEST_F(SimulatedDesktopTest, FindWindowMatchesWholeTitlesIgnoringCaseThroughTheA
         std::u16string title;
         bool found;
     } cases[] = {
-        {u"Shut Down Windows", true}, {u"SHUT DOWN WINDOWS", true}, {u"Shut Down", false},
-        {u"Shut Down Windows ", false}, {u"caf\u00c9 \u20ac", true},
+        {u"Shut Down Windows", true},
+        {u"SHUT DOWN WINDOWS", true},
+        {u"Shut Down", false},
+        {u"Shut Down Windows ", false},
+        {u"caf\u00c9 \u20ac", true},
         // U+0100 has no place in the code page: it arrives as '?', matching nothing here.
         {u"Caf\u0100 \u20ac", false},
     };

@@ -41,8 +41,7 @@ const StartCase kStartCases[] = {
      false},
     {"no command line: both from the file", u"", "[shutdown]\r\nhide = True \r\noption = Y\r\n",
      u"Y", true},
-    {"a command line of spaces counts as none", u"   ", "[Shutdown]\r\nOption=K\r\n", u"K",
-     false},
+    {"a command line of spaces counts as none", u"   ", "[Shutdown]\r\nOption=K\r\n", u"K", false},
 };
 
 class StartUpTest : public SimTest, public ::testing::WithParamInterface<StartCase> {};
@@ -91,10 +90,11 @@ class InvalidKeyTest : public SimTest, public ::testing::WithParamInterface<Inva
 
 TEST_P(InvalidKeyTest, CancelBeepsAndEndsWithoutWriting) {
     if (GetParam().settings) WriteSettings(*GetParam().settings);
-    desktop.Then(Check([](auto& d) {
-               // The box comes before the dialog: nothing of the program is on screen yet.
-               EXPECT_EQ(d.FormByName("frmDormellos"), nullptr);
-           }))
+    desktop
+        .Then(Check([](auto& d) {
+            // The box comes before the dialog: nothing of the program is on screen yet.
+            EXPECT_EQ(d.FormByName("frmDormellos"), nullptr);
+        }))
         .Then(sim::Answer(desktop::kAnswerOk))
         .Then(Check([](auto& d) { ASSERT_NE(d.FormByName("frmDormellos"), nullptr); }))
         .Then(sim::Click("frmDormellos", "cmdCancel"));
@@ -115,9 +115,8 @@ TEST_P(InvalidKeyTest, CancelBeepsAndEndsWithoutWriting) {
 INSTANTIATE_TEST_SUITE_P(SettingsFile, InvalidKeyTest, ::testing::ValuesIn(kInvalidCases),
                          [](const auto& tc) { return CaseName(tc.param.name); });
 
-
 class RecoveryTest : public SimTest {
-protected:
+  protected:
     // The invalid-key box answered, the dialog filled in and saved.
     void SaveInRecovery(std::u16string typed) {
         desktop.Then(sim::Answer(desktop::kAnswerOk))
@@ -159,7 +158,8 @@ TEST_F(RecoveryTest, FolderReportedWithTrailingSeparatorDoublesIt) {
     Preselector app(desktop);
     desktop.Run([&] { app.StartUp(); });
     ASSERT_EQ(desktop.Messages().size(), 1u);
-    EXPECT_EQ(desktop.Messages()[0].prompt, u"Invalid Shutdown Option in C:\\TOOLS\\\\QUINTARO.INI");
+    EXPECT_EQ(desktop.Messages()[0].prompt,
+              u"Invalid Shutdown Option in C:\\TOOLS\\\\QUINTARO.INI");
 }
 
 }  // namespace

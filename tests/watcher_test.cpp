@@ -14,7 +14,7 @@ constexpr std::u16string_view kEnglish = u"Shut Down Windows";
 constexpr std::u16string_view kGerman = u"Windows beenden";
 
 class WatcherTest : public SimTest {
-protected:
+  protected:
     WatcherTest() { desktop.SetCommandLine(u"R"); }
 
     // Runs the preselector until the script is done.

@@ -28,7 +28,7 @@ std::string ExistingName(const std::filesystem::path& folder, const std::string&
     std::error_code ec;
     const auto wanted = common::UpperCase(common::FromUtf8(name));
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        const auto candidate = entry.path().filename().string();
+        auto candidate = entry.path().filename().string();
         if (common::UpperCase(common::FromUtf8(candidate)) == wanted) return candidate;
     }
     return name;
@@ -122,61 +122,54 @@ class SimulatedDesktop::SimFormWindow : public FormWindow {
 
 // ---- Steps ------------------------------------------------------------------------
 
-Step OpenWindow(std::u16string title, bool takeFocus, int task) {
+Step OpenWindow(const std::u16string& title, bool takeFocus, int task) {
     return {"open \"" + common::ToUtf8(title) + "\"",
             [=](SimulatedDesktop& d) { d.Open(title, takeFocus, task); }};
 }
 
-Step CloseWindow(std::u16string title) {
+Step CloseWindow(const std::u16string& title) {
     return {"close \"" + common::ToUtf8(title) + "\"",
             [=](SimulatedDesktop& d) { d.Close(title); }};
 }
 
-Step RenameWindow(std::u16string from, std::u16string to) {
+Step RenameWindow(const std::u16string& from, const std::u16string& to) {
     return {"rename \"" + common::ToUtf8(from) + "\" to \"" + common::ToUtf8(to) + "\"",
             [=](SimulatedDesktop& d) { d.Rename(from, to); }};
 }
 
-Step FocusWindow(std::u16string title) {
+Step FocusWindow(const std::u16string& title) {
     return {"focus \"" + common::ToUtf8(title) + "\"",
             [=](SimulatedDesktop& d) { d.Focus(title); }};
 }
 
-Step Click(std::string form, std::string control) {
+Step Click(const std::string& form, const std::string& control) {
     return {"click " + form + "." + control, [=](SimulatedDesktop& d) {
                 d.UserAction(form, [control](Form& f) { f.OnClick(control); });
             }};
 }
 
-Step TypeText(std::string form, std::string control, std::u16string text) {
-    return {"type \"" + common::ToUtf8(text) + "\" into " + form + "." + control,
-            [=](SimulatedDesktop& d) {
-                d.UserAction(form, [&d, form, control, text](Form&) {
-                    for (char16_t c : text) {
-                        auto* window = d.FindForm(form);
-                        if (window == nullptr) return;  // the form went away mid-typing
-                        window->Type(control, c);
-                    }
-                });
-            }};
+namespace {
+
+// The user typing into a text box, one character at a time, after selecting what it
+// held when `replace` is set.
+Step Typing(const std::string& form, const std::string& control, const std::u16string& text,
+            bool replace) {
+    return {std::string(replace ? "replace the text of " : "type into ") + form + "." + control +
+                ": \"" + common::ToUtf8(text) + "\"",
+            [=](SimulatedDesktop& d) { d.TypeInto(form, control, text, replace); }};
 }
 
-Step ReplaceText(std::string form, std::string control, std::u16string text) {
-    return {"replace the text of " + form + "." + control + " with \"" + common::ToUtf8(text) +
-                "\"",
-            [=](SimulatedDesktop& d) {
-                d.UserAction(form, [&d, form, control, text](Form& f) {
-                    f.Window().SetText(control, u"");
-                    for (char16_t c : text) {
-                        auto* window = d.FindForm(form);
-                        if (window == nullptr) return;
-                        window->Type(control, c);
-                    }
-                });
-            }};
+}  // namespace
+
+Step TypeText(const std::string& form, const std::string& control, const std::u16string& text) {
+    return Typing(form, control, text, false);
 }
 
-Step PressEnter(std::string form) {
+Step ReplaceText(const std::string& form, const std::string& control, const std::u16string& text) {
+    return Typing(form, control, text, true);
+}
+
+Step PressEnter(const std::string& form) {
     return {"Enter on " + form, [=](SimulatedDesktop& d) {
                 d.UserAction(form, [](Form& f) {
                     for (const auto& c : f.Layout().controls) {
@@ -186,7 +179,7 @@ Step PressEnter(std::string form) {
             }};
 }
 
-Step PressEscape(std::string form) {
+Step PressEscape(const std::string& form) {
     return {"Esc on " + form, [=](SimulatedDesktop& d) {
                 d.UserAction(form, [](Form& f) {
                     for (const auto& c : f.Layout().controls) {
@@ -196,20 +189,20 @@ Step PressEscape(std::string form) {
             }};
 }
 
-Step SetCheck(std::string form, std::string control, int value) {
+Step SetCheck(const std::string& form, const std::string& control, int value) {
     return {
         "set " + form + "." + control + " to " + std::to_string(value), [=](SimulatedDesktop& d) {
             d.UserAction(form, [control, value](Form& f) { f.Window().SetValue(control, value); });
         }};
 }
 
-Step CloseBox(std::string form) {
+Step CloseBox(const std::string& form) {
     return {"close box of " + form, [=](SimulatedDesktop& d) {
                 d.UserAction(form, [&d](Form& f) { d.RequestUnload(f, kUnloadControlMenu); });
             }};
 }
 
-Step TaskListClose(std::string form) {
+Step TaskListClose(const std::string& form) {
     // The task list closes a window even while it is disabled by a modal one.
     return {"task list closes " + form, [=](SimulatedDesktop& d) {
                 d.Post([&d, form] {
@@ -270,7 +263,7 @@ std::filesystem::path SimulatedDesktop::HostPath(std::u16string_view windowsPath
     return {};
 }
 
-void SimulatedDesktop::AddProgram(std::u16string path,
+void SimulatedDesktop::AddProgram(const std::u16string& path,
                                   std::function<void(SimulatedDesktop&, int)> onLaunch) {
     programs_[common::UpperCase(path)] = std::move(onLaunch);
 }
@@ -401,6 +394,18 @@ void SimulatedDesktop::UserAction(const std::string& formName, std::function<voi
         auto* window = FindForm(formName);
         if (window == nullptr || !window->Visible() || !FormEnabled(formName)) return;
         action(window->TheForm());
+    });
+}
+
+void SimulatedDesktop::TypeInto(const std::string& form, const std::string& control,
+                                const std::u16string& text, bool replace) {
+    UserAction(form, [this, form, control, text, replace](Form& f) {
+        if (replace) f.Window().SetText(control, u"");
+        for (char16_t c : text) {
+            auto* window = FindForm(form);
+            if (window == nullptr) return;  // a Change handler closed the form
+            window->Type(control, c);
+        }
     });
 }
 

@@ -37,20 +37,20 @@ struct Step {
 };
 
 // Other programs' windows.
-Step OpenWindow(std::u16string title, bool takeFocus = true, int task = 0);
-Step CloseWindow(std::u16string title);
-Step RenameWindow(std::u16string from, std::u16string to);
-Step FocusWindow(std::u16string title);
+Step OpenWindow(const std::u16string& title, bool takeFocus = true, int task = 0);
+Step CloseWindow(const std::u16string& title);
+Step RenameWindow(const std::u16string& from, const std::u16string& to);
+Step FocusWindow(const std::u16string& title);
 // The user on the program's forms.
-Step Click(std::string form, std::string control);
-Step TypeText(std::string form, std::string control, std::u16string text);
+Step Click(const std::string& form, const std::string& control);
+Step TypeText(const std::string& form, const std::string& control, const std::u16string& text);
 // Selects everything in a text box and types `text` over it.
-Step ReplaceText(std::string form, std::string control, std::u16string text);
-Step PressEnter(std::string form);   // the default button
-Step PressEscape(std::string form);  // the cancel button
-Step SetCheck(std::string form, std::string control, int value);
-Step CloseBox(std::string form);
-Step TaskListClose(std::string form);
+Step ReplaceText(const std::string& form, const std::string& control, const std::u16string& text);
+Step PressEnter(const std::string& form);   // the default button
+Step PressEscape(const std::string& form);  // the cancel button
+Step SetCheck(const std::string& form, const std::string& control, int value);
+Step CloseBox(const std::string& form);
+Step TaskListClose(const std::string& form);
 Step EndSession();
 // Answers the message box that is up (fails the test when none is).
 Step Answer(int button);
@@ -71,7 +71,7 @@ struct KeysTyped {
 };
 
 class SimulatedDesktop : public PlatformShell {
-public:
+  public:
     SimulatedDesktop();
     ~SimulatedDesktop() override;
 
@@ -85,7 +85,8 @@ public:
     void MapFolder(std::u16string windowsFolder, std::filesystem::path hostFolder);
     std::filesystem::path HostPath(std::u16string_view windowsPath) const;
     // A program LaunchProgram can start; `onLaunch` runs at the launch with its task id.
-    void AddProgram(std::u16string path, std::function<void(SimulatedDesktop&, int)> onLaunch);
+    void AddProgram(const std::u16string& path,
+                    std::function<void(SimulatedDesktop&, int)> onLaunch);
     // Runs when keys are typed into the window titled `title`.
     void OnKeys(std::u16string title,
                 std::function<void(SimulatedDesktop&, const KeySequence&)> reaction);
@@ -104,6 +105,9 @@ public:
     void Close(std::u16string_view title);
     void Rename(std::u16string_view from, std::u16string to);
     void Focus(std::u16string_view title);
+    // The user typing into a text box of a form (see TypeText and ReplaceText).
+    void TypeInto(const std::string& form, const std::string& control, const std::u16string& text,
+                  bool replace);
     // Queues an event of the program, delivered by its next PumpEvents.
     void Post(std::function<void()> event) { pending_.push_back(std::move(event)); }
 
@@ -133,11 +137,10 @@ public:
     std::u16string CommandLineText() override { return commandLine_; }
     std::u16string CurrentDirectory() override { return currentDirectory_; }
     int GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
-                                 std::u16string_view defaultValue, std::u16string& buffer,
-                                 int size, std::u16string_view path) override;
+                                 std::u16string_view defaultValue, std::u16string& buffer, int size,
+                                 std::u16string_view path) override;
     bool WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
-                                    std::u16string_view value,
-                                    std::u16string_view path) override;
+                                    std::u16string_view value, std::u16string_view path) override;
     int GetWindowsDirectoryA(std::u16string& buffer, int size) override;
     int LaunchProgram(std::u16string_view path, int windowStyle) override;
     void ActivateWindow(std::u16string_view title) override;
@@ -148,14 +151,14 @@ public:
     bool WaitForInputIdle(int task, Millis limit) override;
     Millis Now() override { return now_; }
 
-protected:
+  protected:
     bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
     std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
     void Present(Form& form) override;
     void SetFormEnabled(Form& form, bool enabled) override;
     void RunModalLoop(Form& form) override;
 
-private:
+  private:
     class SimFormWindow;
     struct Window {
         WindowHandle handle;
@@ -163,14 +166,12 @@ private:
         int task;
     };
     friend class SimFormWindow;
-    friend Step Click(std::string, std::string);
-    friend Step TypeText(std::string, std::string, std::u16string);
-    friend Step ReplaceText(std::string, std::string, std::u16string);
-    friend Step PressEnter(std::string);
-    friend Step PressEscape(std::string);
-    friend Step SetCheck(std::string, std::string, int);
-    friend Step CloseBox(std::string);
-    friend Step TaskListClose(std::string);
+    friend Step Click(const std::string&, const std::string&);
+    friend Step PressEnter(const std::string&);
+    friend Step PressEscape(const std::string&);
+    friend Step SetCheck(const std::string&, const std::string&, int);
+    friend Step CloseBox(const std::string&);
+    friend Step TaskListClose(const std::string&);
     friend Step EndSession();
     friend Step Answer(int);
 
@@ -188,7 +189,8 @@ private:
     std::u16string windowsDirectory_ = u"C:\\WINDOWS";
     std::vector<std::pair<std::u16string, std::filesystem::path>> folders_;
     std::map<std::u16string, std::function<void(SimulatedDesktop&, int)>> programs_;
-    std::vector<std::pair<std::u16string, std::function<void(SimulatedDesktop&, const KeySequence&)>>>
+    std::vector<
+        std::pair<std::u16string, std::function<void(SimulatedDesktop&, const KeySequence&)>>>
         keyReactions_;
 
     std::vector<Window> windows_;
