@@ -1,0 +1,409 @@
+#include "desktop/win32/form_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "desktop/platform_shell.h"
+#include "desktop/win32/win32_text.h"
+
+namespace desktop::win32 {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"QuintaroForm";
+// Clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc.
+constexpr int kFirstControlId = 100;
+
+COLORREF ToColorRef(const Rgb& rgb) { return RGB(rgb.r, rgb.g, rgb.b); }
+
+HICON AppIcon() {
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+bool IsFocusable(ControlKind kind) {
+    return kind == ControlKind::Button || kind == ControlKind::TextBox ||
+           kind == ControlKind::CheckBox;
+}
+
+std::u16string WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+    const int copied = GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+    return text;
+}
+
+DesktopError CreationError(const std::string& what) {
+    return DesktopError("cannot create " + what + ": " + ErrorText(GetLastError()));
+}
+
+}  // namespace
+
+ATOM Win32FormWindow::FormClass() {
+    static const ATOM atom = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = WndProc;
+        // Dialog extra bytes let DefDlgProcW keep the focus and default-button state.
+        wc.cbWndExtra = DLGWINDOWEXTRA;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kFormClass;
+        return RegisterClassExW(&wc);
+    }();
+    return atom;
+}
+
+bool Win32FormWindow::IsFormWindow(HWND window) {
+    return window != nullptr && GetClassLongW(window, GCW_ATOM) == FormClass();
+}
+
+Win32FormWindow::Win32FormWindow(FormHost& host, Form& form, HWND ownerForm, HWND hiddenOwner)
+    : host_(host), form_(form) {
+    const FormLayout& layout = form.Layout();
+    const int dpi = ScreenDpi();
+
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    DWORD exStyle = 0;
+    if (layout.border == BorderStyle::FixedDialog) {
+        style |= WS_DLGFRAME;
+        exStyle |= WS_EX_DLGMODALFRAME;
+    } else {
+        style |= WS_BORDER;
+    }
+    if (layout.minButton) style |= WS_MINIMIZEBOX;
+    if (layout.maxButton) style |= WS_MAXIMIZEBOX;
+    // Owned windows stay out of the taskbar; one that belongs there asks for it.
+    HWND owner = ownerForm != nullptr ? ownerForm : (layout.showInTaskbar ? nullptr : hiddenOwner);
+    if (layout.showInTaskbar && owner != nullptr) exStyle |= WS_EX_APPWINDOW;
+
+    RECT frame{0, 0, TwipsToPixels(layout.clientWidth, dpi),
+               TwipsToPixels(layout.clientHeight, dpi)};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    int x = 0;
+    int y = 0;
+    if (layout.clientPosition) {
+        x = TwipsToPixels(layout.clientPosition->left, dpi) + frame.left;
+        y = TwipsToPixels(layout.clientPosition->top, dpi) + frame.top;
+    } else {
+        RECT around{};
+        if (ownerForm == nullptr || IsIconic(ownerForm) || !GetWindowRect(ownerForm, &around)) {
+            SystemParametersInfoW(SPI_GETWORKAREA, 0, &around, 0);
+        }
+        x = around.left + (around.right - around.left - width) / 2;
+        y = around.top + (around.bottom - around.top - height) / 2;
+    }
+
+    if (layout.background) {
+        background_ = ToColorRef(*layout.background);
+        backgroundBrush_ = NewBrush(*background_);
+    }
+    const std::u16string caption = layout.caption;
+    hwnd_ = CreateWindowExW(exStyle, MAKEINTATOM(FormClass()), Wide(caption), style, x, y, width,
+                            height, owner, nullptr, GetModuleHandleW(nullptr), this);
+    if (hwnd_ == nullptr) {
+        ReleaseResources();
+        throw CreationError("the window of form " + layout.name);
+    }
+    try {
+        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(FontSpec{}, dpi)), FALSE);
+        if (layout.appIcon) {
+            SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon()));
+            SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon()));
+        }
+        CreateControls(dpi);
+    } catch (...) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+        ReleaseResources();
+        throw;
+    }
+}
+
+Win32FormWindow::~Win32FormWindow() {
+    // Messages sent while the window goes must not reach this half-destroyed object.
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    // A modal window destroyed while its owner is still disabled hands the activation
+    // to another program's window.
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    if (modal_ && IsFormWindow(owner)) EnableWindow(owner, TRUE);
+    DestroyWindow(hwnd_);
+    ReleaseResources();
+}
+
+void Win32FormWindow::ReleaseResources() {
+    for (auto& [spec, font] : fonts_) DeleteObject(font);
+    for (HBRUSH brush : brushes_) DeleteObject(brush);
+    fonts_.clear();
+    brushes_.clear();
+}
+
+void Win32FormWindow::CreateControls(int dpi) {
+    const FormLayout& layout = form_.Layout();
+    // Tab order is z-order for the dialog manager, and children stack in creation order.
+    for (const std::string& name : layout.tabOrder) {
+        auto it = std::find_if(layout.controls.begin(), layout.controls.end(),
+                               [&](const ControlLayout& c) { return c.name == name; });
+        if (it == layout.controls.end()) {
+            throw std::logic_error("tab order of " + layout.name + " names no control " + name);
+        }
+        CreateControl(*it, true, dpi);
+    }
+    // The rest below them, labels last: a classic label is drawn on the form itself,
+    // beneath every control that overlaps it.
+    for (bool labels : {false, true}) {
+        for (const ControlLayout& control : layout.controls) {
+            if ((control.kind == ControlKind::Label) == labels &&
+                std::find(layout.tabOrder.begin(), layout.tabOrder.end(), control.name) ==
+                    layout.tabOrder.end()) {
+                CreateControl(control, false, dpi);
+            }
+        }
+    }
+    for (const Control& control : controls_) {
+        if (control.layout->isDefault) SendMessageW(hwnd_, DM_SETDEFID, control.id, 0);
+    }
+}
+
+void Win32FormWindow::CreateControl(const ControlLayout& layout, bool inTabOrder, int dpi) {
+    const wchar_t* windowClass = L"STATIC";
+    // Overlapping controls paint in z-order only when each clips its siblings.
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    if (inTabOrder) style |= WS_GROUP | (IsFocusable(layout.kind) ? WS_TABSTOP : 0u);
+    switch (layout.kind) {
+        case ControlKind::Label:
+            style |= layout.align == TextAlign::Centre  ? SS_CENTER
+                     : layout.align == TextAlign::Right ? SS_RIGHT
+                                                        : SS_LEFT;
+            break;
+        case ControlKind::Button:
+            windowClass = L"BUTTON";
+            style |= layout.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+            break;
+        case ControlKind::TextBox:
+            windowClass = L"EDIT";
+            style |= WS_BORDER | ES_AUTOHSCROLL;
+            style |= layout.align == TextAlign::Centre  ? ES_CENTER
+                     : layout.align == TextAlign::Right ? ES_RIGHT
+                                                        : ES_LEFT;
+            break;
+        case ControlKind::CheckBox:
+            windowClass = L"BUTTON";
+            style |= BS_AUTOCHECKBOX | (layout.boxRight ? BS_LEFTTEXT | BS_RIGHTBUTTON : 0u);
+            break;
+        case ControlKind::PictureBox:
+            style |= layout.showsAppIcon ? SS_ICON : SS_LEFT;
+            break;
+    }
+    const int id = kFirstControlId + static_cast<int>(controls_.size());
+    const int x = TwipsToPixels(layout.rect.left, dpi);
+    const int y = TwipsToPixels(layout.rect.top, dpi);
+    const int width = TwipsToPixels(layout.rect.width, dpi);
+    const int height = TwipsToPixels(layout.rect.height, dpi);
+    const std::u16string text = layout.kind == ControlKind::PictureBox ? u"" : layout.content;
+    HWND child = CreateWindowExW(0, windowClass, Wide(text), style, x, y, width, height, hwnd_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleW(nullptr), nullptr);
+    if (child == nullptr) throw CreationError("control " + layout.name);
+    SendMessageW(child, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(FontFor(layout.font.value_or(FontSpec{}), dpi)), FALSE);
+    if (layout.kind == ControlKind::TextBox && layout.maxLength > 0) {
+        SendMessageW(child, EM_LIMITTEXT, static_cast<WPARAM>(layout.maxLength), 0);
+    }
+    if (layout.kind == ControlKind::PictureBox && layout.showsAppIcon) {
+        SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(AppIcon()), 0);
+        // Setting the icon shrinks the control to the icon; the layout's size stands.
+        MoveWindow(child, x, y, width, height, FALSE);
+    }
+    Control control{&layout, child, id, std::nullopt, nullptr, WindowText(child)};
+    if (layout.background) {
+        control.background = ToColorRef(*layout.background);
+        control.brush = NewBrush(*control.background);
+    }
+    controls_.push_back(control);
+}
+
+HFONT Win32FormWindow::FontFor(const FontSpec& spec, int dpi) {
+    for (const auto& [known, font] : fonts_) {
+        if (known.face == spec.face && known.points == spec.points && known.bold == spec.bold) {
+            return font;
+        }
+    }
+    const auto height = static_cast<int>(std::lround(spec.points * dpi / 72.0));
+    HFONT font = CreateFontW(-height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(spec.face));
+    if (font == nullptr) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    fonts_.emplace_back(spec, font);
+    return font;
+}
+
+HBRUSH Win32FormWindow::NewBrush(COLORREF colour) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (brush != nullptr) brushes_.push_back(brush);
+    return brush;
+}
+
+LRESULT CALLBACK Win32FormWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Win32FormWindow*>(
+            reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Win32FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    // A handler may unload the form, deleting `self`: nothing touches it after the call.
+    if (self != nullptr) {
+        if (auto result = self->OnMessage(message, wparam, lparam)) return *result;
+    }
+    return DefDlgProcW(hwnd, message, wparam, lparam);
+}
+
+std::optional<LRESULT> Win32FormWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_COMMAND:
+            return OnCommand(LOWORD(wparam), HIWORD(wparam));
+        case WM_SYSCOMMAND:
+            if ((wparam & 0xFFF0) == SC_CLOSE) return OnClose(kUnloadControlMenu);
+            break;
+        case WM_CLOSE:
+            return OnClose(kUnloadTaskList);
+        case DM_GETDEFID:
+            return OnGetDefId();
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORDLG:
+            return OnCtlColor(message, reinterpret_cast<HDC>(wparam),
+                              reinterpret_cast<HWND>(lparam));
+        default:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::optional<LRESULT> Win32FormWindow::OnCommand(int id, int code) {
+    Control* target = nullptr;
+    if (id == IDCANCEL) {
+        auto it = std::find_if(controls_.begin(), controls_.end(), [](const Control& c) {
+            return c.layout->kind == ControlKind::Button && c.layout->isCancel;
+        });
+        if (it != controls_.end() && IsWindowEnabled(it->hwnd)) target = &*it;
+        code = BN_CLICKED;
+    } else if (id >= kFirstControlId && id - kFirstControlId < static_cast<int>(controls_.size())) {
+        target = &controls_[static_cast<std::size_t>(id - kFirstControlId)];
+    }
+    if (target == nullptr) return std::nullopt;
+    const ControlLayout& layout = *target->layout;
+    const bool clickable =
+        layout.kind == ControlKind::Button || layout.kind == ControlKind::CheckBox;
+    if (clickable && code == BN_CLICKED) {
+        form_.OnClick(layout.name);
+    } else if (layout.kind == ControlKind::TextBox && code == EN_CHANGE) {
+        if (TextChanged(*target)) form_.OnChange(layout.name);
+    } else {
+        return std::nullopt;
+    }
+    return 0;
+}
+
+bool Win32FormWindow::TextChanged(Control& control) {
+    // Wine's edit control notifies EN_CHANGE for a key refused at the length limit too.
+    std::u16string text = WindowText(control.hwnd);
+    if (text == control.text) return false;
+    control.text = std::move(text);
+    return true;
+}
+
+LRESULT Win32FormWindow::OnClose(int unloadMode) {
+    host_.UnloadFromOutside(form_, unloadMode);
+    return 0;
+}
+
+LRESULT Win32FormWindow::OnGetDefId() const {
+    for (const Control& control : controls_) {
+        if (control.layout->isDefault) return MAKELRESULT(control.id, DC_HASDEFID);
+    }
+    return 0;
+}
+
+std::optional<LRESULT> Win32FormWindow::OnCtlColor(UINT message, HDC dc, HWND child) const {
+    auto it = std::find_if(controls_.begin(), controls_.end(),
+                           [&](const Control& c) { return c.hwnd == child; });
+    const Control* control = it != controls_.end() ? &*it : nullptr;
+    if (control != nullptr && control->brush != nullptr) {
+        SetBkColor(dc, *control->background);
+        return reinterpret_cast<LRESULT>(control->brush);
+    }
+    // The form's colour shows through everything on it but a text box.
+    const bool onForm = control != nullptr ? control->layout->kind != ControlKind::TextBox
+                                           : child == hwnd_;
+    if (backgroundBrush_ == nullptr || message == WM_CTLCOLOREDIT || !onForm) {
+        return std::nullopt;
+    }
+    SetBkColor(dc, *background_);
+    return reinterpret_cast<LRESULT>(backgroundBrush_);
+}
+
+const Win32FormWindow::Control& Win32FormWindow::ControlNamed(std::string_view name) const {
+    for (const Control& control : controls_) {
+        if (control.layout->name == name) return control;
+    }
+    throw std::logic_error("form " + form_.Layout().name + " has no control " + std::string(name));
+}
+
+void Win32FormWindow::Present() {
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    if (presented_) return;
+    presented_ = true;
+    if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
+        SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+    }
+}
+
+void Win32FormWindow::SetCaption(std::u16string_view caption) {
+    SetWindowTextW(hwnd_, Wide(std::u16string(caption)));
+}
+
+std::u16string Win32FormWindow::Caption() const { return WindowText(hwnd_); }
+
+void Win32FormWindow::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE); }
+
+bool Win32FormWindow::Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+
+void Win32FormWindow::Minimise() { ShowWindow(hwnd_, SW_MINIMIZE); }
+
+bool Win32FormWindow::Minimised() const { return IsIconic(hwnd_) != FALSE; }
+
+void Win32FormWindow::SetText(std::string_view control, std::u16string_view text) {
+    HWND child = ControlNamed(control).hwnd;
+    // Assigning the same text must raise no Change; the edit control would notify anyway.
+    if (WindowText(child) == text) return;
+    SetWindowTextW(child, Wide(std::u16string(text)));
+}
+
+std::u16string Win32FormWindow::Text(std::string_view control) const {
+    return WindowText(ControlNamed(control).hwnd);
+}
+
+void Win32FormWindow::SetValue(std::string_view control, int value) {
+    SendMessageW(ControlNamed(control).hwnd, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED,
+                 0);
+}
+
+int Win32FormWindow::Value(std::string_view control) const {
+    return SendMessageW(ControlNamed(control).hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+}  // namespace desktop::win32

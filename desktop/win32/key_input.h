@@ -1,0 +1,21 @@
+#pragma once
+// Key strokes as SendInput events: each stroke is one self-contained batch of presses
+// followed by the matching releases, so no batch can leave a modifier held.
+#include <windows.h>
+
+#include <vector>
+
+#include "desktop/key_strokes.h"
+
+namespace desktop::win32 {
+
+// Modifier downs (those the stroke holds plus those the layout needs for the
+// character), the key down and up, then the modifier ups in reverse order. A
+// character without a key on the current layout is typed as a Unicode packet.
+std::vector<INPUT> StrokeInputs(const KeyStroke& stroke);
+
+// After SendInput inserted only the first `inserted` of `inputs`: the releases of
+// every key those pressed and did not release.
+std::vector<INPUT> ReleasesOfPartialInsert(const std::vector<INPUT>& inputs, UINT inserted);
+
+}  // namespace desktop::win32

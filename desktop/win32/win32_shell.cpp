@@ -1,0 +1,429 @@
+#include "desktop/win32/win32_shell.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "common/text.h"
+#include "desktop/win32/key_input.h"
+#include "desktop/win32/win32_text.h"
+
+namespace desktop::win32 {
+namespace {
+
+constexpr wchar_t kToolkitClass[] = L"QuintaroToolkit";
+// How long a typed-into program may take to answer before it counts as hung.
+constexpr UINT kAnswerTimeoutMs = 2000;
+constexpr std::size_t kRoundTripsPerKeyEvent = 4;
+
+// WinEvent callbacks carry no context; the process has a single shell.
+bool desktopChanged = false;
+// Wine 8 raises EVENT_OBJECT_CREATE alone (no show, hide, rename, destroy or foreground
+// events). Until an event of another kind shows that the system raises them all, waits
+// also compare the desktop with how it looked, every kLookIntervalMs.
+bool allEventsRaised = false;
+constexpr DWORD kLookIntervalMs = 100;
+
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
+                         DWORD) {
+    if (object != OBJID_WINDOW || child != CHILDID_SELF) return;
+    // Controls inside other programs' windows come and go too; only top-level ones count.
+    if (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) return;
+    if (event != EVENT_OBJECT_CREATE) allEventsRaised = true;
+    desktopChanged = true;
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM windows) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    return TRUE;
+}
+
+void Fnv1a(std::uint64_t& hash, const void* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ static_cast<const unsigned char*>(data)[i]) * 0x100000001B3ull;
+    }
+}
+
+// A fingerprint of the other programs' top-level windows (each one's handle, visibility
+// and title) and of the foreground window.
+std::uint64_t LookAtDesktop() {
+    std::vector<HWND> windows;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    std::sort(windows.begin(), windows.end());
+    const DWORD self = GetCurrentProcessId();
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    HWND foreground = GetForegroundWindow();
+    Fnv1a(hash, &foreground, sizeof(foreground));
+    for (HWND window : windows) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == self) continue;
+        // For another process's window this reads the title without sending it a message.
+        wchar_t title[256];
+        const int length = GetWindowTextW(window, title, 256);
+        const bool visible = IsWindowVisible(window) != FALSE;
+        Fnv1a(hash, &window, sizeof(window));
+        Fnv1a(hash, &visible, sizeof(visible));
+        Fnv1a(hash, title, static_cast<std::size_t>(std::max(length, 0)) * sizeof(wchar_t));
+    }
+    return hash;
+}
+
+void DeclareDpiAware() {
+    using SetProcessDpiAware = BOOL(WINAPI*)();
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    FARPROC address = user32 != nullptr ? GetProcAddress(user32, "SetProcessDPIAware") : nullptr;
+    if (address != nullptr) reinterpret_cast<SetProcessDpiAware>(address)();
+}
+
+Win32FormWindow& WindowOf(Form& form) { return static_cast<Win32FormWindow&>(form.Window()); }
+
+int ShowCommandFor(int windowStyle) {
+    switch (windowStyle) {
+        case 0:
+            return SW_HIDE;
+        case 2:
+            return SW_SHOWMINIMIZED;
+        case 3:
+            return SW_SHOWMAXIMIZED;
+        case 4:
+            return SW_SHOWNOACTIVATE;
+        case 6:
+            return SW_SHOWMINNOACTIVE;
+        default:
+            return SW_SHOWNORMAL;
+    }
+}
+
+// Writes `text` and a NUL over the start of `buffer`, which is made at least `size` long.
+void WriteOverStart(std::u16string& buffer, int size, const std::u16string& text) {
+    if (buffer.size() < static_cast<std::size_t>(size)) {
+        buffer.resize(static_cast<std::size_t>(size), u'\0');
+    }
+    buffer.replace(0, text.size(), text);
+    buffer[text.size()] = u'\0';
+}
+
+HWND ToHwnd(WindowHandle window) { return static_cast<HWND>(LongToHandle(window)); }
+
+}  // namespace
+
+Win32Shell::Win32Shell() {
+    DeclareDpiAware();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ToolkitProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kToolkitClass;
+    RegisterClassExW(&wc);
+    // A hidden top-level window, not a message-only one: the end of the session is
+    // announced to top-level windows only.
+    toolkit_ = CreateWindowExW(0, kToolkitClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), this);
+    if (toolkit_ == nullptr) {
+        throw DesktopError("cannot create the toolkit window: " + ErrorText(GetLastError()));
+    }
+    // Hooked from the start, so no change between the program's first look and its
+    // first wait goes unseen.
+    const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
+    windowHook_ =
+        SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_HIDE, nullptr, OnWinEvent, 0, 0, flags);
+    renameHook_ = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                  OnWinEvent, 0, 0, flags);
+    foregroundHook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                      OnWinEvent, 0, 0, flags);
+    if (windowHook_ == nullptr || renameHook_ == nullptr || foregroundHook_ == nullptr) {
+        throw DesktopError("cannot watch the desktop's windows: " + ErrorText(GetLastError()));
+    }
+    desktopLook_ = LookAtDesktop();
+}
+
+Win32Shell::~Win32Shell() {
+    UnhookWinEvent(foregroundHook_);
+    UnhookWinEvent(renameHook_);
+    UnhookWinEvent(windowHook_);
+    DestroyWindow(toolkit_);
+}
+
+// ---- Desktop operations ------------------------------------------------------------
+
+WindowHandle Win32Shell::FindWindowA(std::u16string_view title) {
+    return HandleToLong(::FindWindowA(nullptr, ToAnsi(title).c_str()));
+}
+
+bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) {
+    for (const KeyStroke& stroke : strokes) {
+        if (onlyInto != 0 && HandleToLong(GetForegroundWindow()) != onlyInto) return false;
+        std::vector<INPUT> inputs = StrokeInputs(stroke);
+        const auto count = static_cast<UINT>(inputs.size());
+        const UINT inserted = SendInput(count, inputs.data(), sizeof(INPUT));
+        if (inserted != count) {
+            const DWORD error = GetLastError();
+            std::vector<INPUT> releases = ReleasesOfPartialInsert(inputs, inserted);
+            if (!releases.empty()) {
+                SendInput(static_cast<UINT>(releases.size()), releases.data(), sizeof(INPUT));
+            }
+            throw DesktopError("typing " + common::ToUtf8(DescribeStrokes({stroke})) +
+                               ": the system took " + std::to_string(inserted) + " of " +
+                               std::to_string(count) + " key events, " + ErrorText(error));
+        }
+        if (wait) WaitUntilKeysHandled(inputs.size());
+    }
+    return true;
+}
+
+void Win32Shell::WaitUntilKeysHandled(std::size_t keyEvents) {
+    // A sent message overtakes input already queued, so one WM_NULL round trip proves
+    // only that the receiver is back in its message loop; under Wine a run of them can
+    // hold its input back for several trips. Four round trips per key event left no
+    // stroke unhandled in thousands measured under Wine (six for a plain key did not).
+    // The foreground is asked again each time: the keys may have opened a menu or dialog.
+    for (std::size_t trip = 0; trip < kRoundTripsPerKeyEvent * keyEvents; ++trip) {
+        HWND foreground = GetForegroundWindow();
+        if (foreground == nullptr) return;
+        if (GetWindowThreadProcessId(foreground, nullptr) == GetCurrentThreadId()) {
+            PumpEvents();
+            return;
+        }
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutW(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
+                                &answer) == 0) {
+            return;  // hung or gone: there is nothing more to wait for
+        }
+    }
+}
+
+void Win32Shell::PumpEvents() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) Deliver(message);
+}
+
+void Win32Shell::Deliver(MSG& message) {
+    // Nothing here posts WM_QUIT: one from outside ends the thread's message loop, and
+    // with it the program, as it ends a classic one.
+    if (message.message == WM_QUIT) ExitProcess(static_cast<UINT>(message.wParam));
+    HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (Win32FormWindow::IsFormWindow(root) && IsDialogMessageW(root, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+int Win32Shell::ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) {
+    Form* active = ActiveForm();
+    HWND owner = active != nullptr && active->Loaded() ? WindowOf(*active).Handle() : nullptr;
+    auto modality = static_cast<UINT>(MB_TASKMODAL);
+    std::vector<HWND> disabled;
+    if (owner != nullptr) {
+        // With an owner the box disables only the owner; the other forms wait too.
+        modality = MB_APPLMODAL;
+        for (Form* form : LoadedForms()) {
+            HWND window = WindowOf(*form).Handle();
+            if (window != owner && IsWindowEnabled(window)) {
+                EnableWindow(window, FALSE);
+                disabled.push_back(window);
+            }
+        }
+    }
+    const int answer = MessageBoxW(owner, Wide(std::u16string(prompt)), Wide(std::u16string(title)),
+                                   static_cast<UINT>(style) | modality);
+    for (HWND window : disabled) {
+        if (IsWindow(window)) EnableWindow(window, TRUE);
+    }
+    return answer;
+}
+
+void Win32Shell::Beep() { MessageBeep(MB_OK); }
+
+std::u16string Win32Shell::CommandLineText() {
+    const std::u16string_view line(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+    std::size_t at = 0;
+    if (!line.empty() && line[0] == u'"') {
+        const std::size_t close = line.find(u'"', 1);
+        at = close == std::u16string_view::npos ? line.size() : close + 1;
+    } else {
+        while (at < line.size() && line[at] != u' ' && line[at] != u'\t') ++at;
+    }
+    while (at < line.size() && (line[at] == u' ' || line[at] == u'\t')) ++at;
+    return std::u16string(line.substr(at));
+}
+
+std::u16string Win32Shell::CurrentDirectory() {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    std::u16string directory(needed, u'\0');
+    const DWORD length = GetCurrentDirectoryW(needed, reinterpret_cast<wchar_t*>(directory.data()));
+    directory.resize(length < needed ? length : 0);
+    return directory;
+}
+
+int Win32Shell::GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                         std::u16string_view defaultValue, std::u16string& buffer,
+                                         int size, std::u16string_view path) {
+    if (size <= 0) return 0;
+    std::string value(static_cast<std::size_t>(size), '\0');
+    const DWORD copied = ::GetPrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(),
+                                                    ToAnsi(defaultValue).c_str(), value.data(),
+                                                    static_cast<DWORD>(size), ToAnsi(path).c_str());
+    const std::u16string text = FromAnsi(std::string_view(value.data(), copied));
+    WriteOverStart(buffer, size, text);
+    return static_cast<int>(text.size());
+}
+
+bool Win32Shell::WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                            std::u16string_view value, std::u16string_view path) {
+    return ::WritePrivateProfileStringA(ToAnsi(section).c_str(), ToAnsi(key).c_str(),
+                                        ToAnsi(value).c_str(), ToAnsi(path).c_str()) != FALSE;
+}
+
+int Win32Shell::GetWindowsDirectoryA(std::u16string& buffer, int size) {
+    if (size <= 0) return 0;
+    std::string directory(static_cast<std::size_t>(size), '\0');
+    const UINT length = ::GetWindowsDirectoryA(directory.data(), static_cast<UINT>(size));
+    // Too small a buffer gets nothing but the size it would need, as the system does.
+    if (length == 0 || length >= static_cast<UINT>(size)) return static_cast<int>(length);
+    const std::u16string text = FromAnsi(std::string_view(directory.data(), length));
+    WriteOverStart(buffer, size, text);
+    return static_cast<int>(text.size());
+}
+
+int Win32Shell::LaunchProgram(std::u16string_view path, int windowStyle) {
+    const std::u16string application(path);
+    // The program's own quoted path as its command line: nothing is split at spaces.
+    std::u16string commandLine = u"\"" + application + u"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(ShowCommandFor(windowStyle));
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(Wide(application), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        throw DesktopError("cannot start " + common::ToUtf8(path) + ": " +
+                           ErrorText(GetLastError()));
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(process.dwProcessId);
+}
+
+void Win32Shell::ActivateWindow(std::u16string_view title) {
+    HWND window = ::FindWindowA(nullptr, ToAnsi(title).c_str());
+    if (window == nullptr) {
+        throw DesktopError("no window titled \"" + common::ToUtf8(title) + "\" to activate");
+    }
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    // Under Wine the window's own thread completes the activation when it handles the
+    // notice it was sent; a round trip after that notice returns once it has.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &answer);
+}
+
+void Win32Shell::EndProgram() { ExitProcess(0); }
+
+// ---- Waiting -------------------------------------------------------------------------
+
+WindowHandle Win32Shell::ForegroundWindow() { return HandleToLong(GetForegroundWindow()); }
+
+int Win32Shell::WindowTask(WindowHandle window) {
+    DWORD process = 0;
+    if (GetWindowThreadProcessId(ToHwnd(window), &process) == 0) return 0;
+    return static_cast<int>(process);
+}
+
+bool Win32Shell::WaitForDesktopChange(Millis limit) {
+    const ULONGLONG start = GetTickCount64();
+    const auto total = static_cast<ULONGLONG>(std::max<long long>(limit.count(), 0));
+    for (;;) {
+        // Out-of-context WinEvents arrive with the sent messages; peeking at those alone
+        // runs the callbacks and leaves the program's own queued messages where they are.
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (DesktopChanged()) return true;
+        if ((HIWORD(GetQueueStatus(QS_ALLINPUT)) & ~QS_SENDMESSAGE) != 0) return true;
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= total) return false;
+        DWORD timeout = TimeoutMillis(static_cast<long long>(total - elapsed));
+        if (!allEventsRaised) timeout = std::min(timeout, kLookIntervalMs);
+        // MWMO_INPUTAVAILABLE: without it, messages already queued would not wake the wait.
+        MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+bool Win32Shell::DesktopChanged() {
+    bool changed = std::exchange(desktopChanged, false);
+    if (!allEventsRaised) {
+        const std::uint64_t look = LookAtDesktop();
+        changed = changed || look != desktopLook_;
+        desktopLook_ = look;
+    }
+    return changed;
+}
+
+bool Win32Shell::WaitForInputIdle(int task, Millis limit) {
+    HANDLE process =
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(task));
+    if (process == nullptr) return false;
+    const DWORD result = ::WaitForInputIdle(process, TimeoutMillis(limit.count()));
+    CloseHandle(process);
+    return result == 0;
+}
+
+Millis Win32Shell::Now() { return Millis(static_cast<long long>(GetTickCount64())); }
+
+// ---- Forms toolkit -------------------------------------------------------------------
+
+std::unique_ptr<FormWindow> Win32Shell::CreateFormWindow(Form& form, Form* owner) {
+    HWND ownerWindow = owner != nullptr && owner->Loaded() ? WindowOf(*owner).Handle() : nullptr;
+    FormHost& host = *this;
+    return std::make_unique<Win32FormWindow>(host, form, ownerWindow, toolkit_);
+}
+
+void Win32Shell::Present(Form& form) { WindowOf(form).Present(); }
+
+void Win32Shell::SetFormEnabled(Form& form, bool enabled) { WindowOf(form).SetEnabled(enabled); }
+
+void Win32Shell::RunModalLoop(Form& form) {
+    WindowOf(form).SetModal(true);
+    MSG message;
+    while (form.Loaded()) {
+        if (GetMessageW(&message, nullptr, 0, 0) == -1) return;
+        Deliver(message);
+    }
+}
+
+void Win32Shell::UnloadFromOutside(Form& form, int unloadMode) { RequestUnload(form, unloadMode); }
+
+LRESULT CALLBACK Win32Shell::ToolkitProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* shell = static_cast<Win32Shell*>(
+            reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shell));
+    }
+    auto* shell = reinterpret_cast<Win32Shell*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (shell != nullptr) {
+        switch (message) {
+            // The end of the session is announced to every top-level window; only this
+            // one answers, so each form is asked once.
+            case WM_QUERYENDSESSION:
+                return shell->OnQueryEndSession();
+            case WM_ENDSESSION:
+                return shell->OnEndSession(wparam != FALSE);
+            // The task list closes every top-level window of the process, this one
+            // included; the forms answer for themselves.
+            case WM_CLOSE:
+                return 0;
+            default:
+                break;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+LRESULT Win32Shell::OnQueryEndSession() { return QuerySessionEnd() ? TRUE : FALSE; }
+
+LRESULT Win32Shell::OnEndSession(bool ending) {
+    if (ending) EndSession();
+    return 0;
+}
+
+}  // namespace desktop::win32

@@ -1,0 +1,70 @@
+#pragma once
+// The real desktop: PlatformShell on the Win32 API. Each operation is one system call
+// with its result checked; typing, launching and activating raise DesktopError.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "desktop/platform_shell.h"
+#include "desktop/win32/form_window.h"
+
+namespace desktop::win32 {
+
+class Win32Shell final : public PlatformShell, private FormHost {
+  public:
+    // Declares the process DPI-aware, creates the hidden toolkit window and starts
+    // watching other programs' top-level windows. Throws DesktopError on failure.
+    Win32Shell();
+    ~Win32Shell() override;
+
+    WindowHandle FindWindowA(std::u16string_view title) override;
+    void PumpEvents() override;
+    int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) override;
+    void Beep() override;
+    std::u16string CommandLineText() override;
+    std::u16string CurrentDirectory() override;
+    int GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                 std::u16string_view defaultValue, std::u16string& buffer, int size,
+                                 std::u16string_view path) override;
+    bool WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
+                                    std::u16string_view value, std::u16string_view path) override;
+    int GetWindowsDirectoryA(std::u16string& buffer, int size) override;
+    int LaunchProgram(std::u16string_view path, int windowStyle) override;
+    void ActivateWindow(std::u16string_view title) override;
+    [[noreturn]] void EndProgram() override;
+    WindowHandle ForegroundWindow() override;
+    int WindowTask(WindowHandle window) override;
+    bool WaitForDesktopChange(Millis limit) override;
+    bool WaitForInputIdle(int task, Millis limit) override;
+    Millis Now() override;
+
+  protected:
+    bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
+    std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
+    void Present(Form& form) override;
+    void SetFormEnabled(Form& form, bool enabled) override;
+    void RunModalLoop(Form& form) override;
+
+  private:
+    static LRESULT CALLBACK ToolkitProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT OnQueryEndSession();
+    LRESULT OnEndSession(bool ending);
+    void UnloadFromOutside(Form& form, int unloadMode) override;
+
+    // Translates and dispatches one message, through the dialog manager for forms.
+    static void Deliver(MSG& message);
+    // Whether other programs' windows changed since the last look (WinEvents, or a
+    // fresh look where the system does not raise them all).
+    bool DesktopChanged();
+    // Returns once the program owning the foreground window has (as far as can be told
+    // from outside it) handled the `keyEvents` key events just typed.
+    void WaitUntilKeysHandled(std::size_t keyEvents);
+
+    HWND toolkit_ = nullptr;
+    HWINEVENTHOOK windowHook_ = nullptr;
+    HWINEVENTHOOK renameHook_ = nullptr;
+    HWINEVENTHOOK foregroundHook_ = nullptr;
+    std::uint64_t desktopLook_ = 0;
+};
+
+}  // namespace desktop::win32

@@ -1,0 +1,59 @@
+#include "e2e/driver/keys.h"
+
+#include <stdexcept>
+
+#include "e2e/driver/wait.h"
+
+namespace e2e {
+
+namespace {
+
+INPUT KeyInput(WORD virtualKey, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+}  // namespace
+
+Chord Alt(wchar_t letter) {
+    const SHORT scan = VkKeyScanW(letter);
+    if (scan == -1) {
+        throw std::invalid_argument("no key types this character on the current layout");
+    }
+    return Chord{{VK_MENU}, static_cast<WORD>(scan & 0xFF)};
+}
+
+Chord Key(WORD virtualKey) { return Chord{{}, virtualKey}; }
+
+bool SendChords(const std::vector<Chord>& chords) {
+    std::vector<INPUT> inputs;
+    for (const auto& chord : chords) {
+        for (const WORD modifier : chord.modifiers) {
+            inputs.push_back(KeyInput(modifier, false));
+        }
+        inputs.push_back(KeyInput(chord.key, false));
+        inputs.push_back(KeyInput(chord.key, true));
+        for (auto it = chord.modifiers.rbegin(); it != chord.modifiers.rend(); ++it) {
+            inputs.push_back(KeyInput(*it, true));
+        }
+    }
+    const UINT inserted = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return inserted == inputs.size();
+}
+
+bool BringToForeground(HWND window, std::chrono::milliseconds timeout) {
+    if (GetForegroundWindow() != window) {
+        SetForegroundWindow(window);
+    }
+    return WaitUntil([window] { return GetForegroundWindow() == window; }, timeout);
+}
+
+bool TypeInto(HWND window, const std::vector<Chord>& chords, std::chrono::milliseconds timeout) {
+    return BringToForeground(window, timeout) && SendChords(chords);
+}
+
+}  // namespace e2e

@@ -1,0 +1,121 @@
+// The driver's own parts: argument quoting, log parsing, and its window actions as the
+// shutdown stand-in receives them.
+#include <gtest/gtest.h>
+// shellapi.h needs windows.h before it; sorting would swap them.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+
+#include <string>
+#include <vector>
+
+#include "e2e/driver/environment.h"
+#include "e2e/driver/event_log.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/shutdown_standin.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/windows.h"
+#include "e2e/standin_shutdown.h"
+
+namespace e2e {
+namespace {
+
+std::vector<std::wstring> SplitAsWindowsDoes(const std::wstring& commandLine) {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(commandLine.c_str(), &count);
+    std::vector<std::wstring> split(args, args + count);
+    LocalFree(args);
+    return split;
+}
+
+TEST(QuoteArgument, EveryArgumentIsReadBackUnchanged) {
+    const std::vector<std::wstring> cases{
+        L"plain",         L"with space", L"",
+        L"tab\there",     L"quote\"in",  L"trailing\\",
+        L"C:\\a b\\",     L"\\\\\"x",    L"/log:C:\\Temp dir\\standin.log",
+        L"ends with \\\\"};
+    for (const auto& arg : cases) {
+        // The first word is the program: CommandLineToArgvW reads it by other rules.
+        const auto split = SplitAsWindowsDoes(L"program.exe " + QuoteArgument(arg));
+        ASSERT_EQ(split.size(), 2U) << ToUtf8(arg);
+        EXPECT_EQ(split[1], arg) << "quoted as " << ToUtf8(QuoteArgument(arg));
+    }
+}
+
+TEST(ParseLogLine, ReadsCounterEventAndFields) {
+    struct Case {
+        std::string line;
+        std::string event;
+        std::string field;
+        std::string value;
+    };
+    const std::vector<Case> cases{
+        {"12 start pid=4 qpf=10000000", "start", "qpf", "10000000"},
+        {"13 key msg=WM_SYSCHAR top=\"Shut Down Windows\" char=\"r\"", "key", "top",
+         "Shut Down Windows"},
+        {"14 key msg=WM_CHAR char=\"\"\"", "key", "char", "\""},
+        {"15 key msg=WM_CHAR char=\" \" id=3", "key", "char", " "},
+        {"16 help", "help", "missing", ""},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = ParseLogLine(c.line);
+        ASSERT_TRUE(parsed.has_value()) << c.line;
+        EXPECT_EQ(parsed->event, c.event) << c.line;
+        EXPECT_EQ(parsed->Field(c.field), c.value) << c.line;
+    }
+    EXPECT_FALSE(ParseLogLine("not a counter").has_value());
+    EXPECT_FALSE(ParseLogLine("").has_value());
+}
+
+class DriverActions : public testing::Test {
+  protected:
+    std::wstring folder_ = NewScratchFolder(L"driver");
+};
+
+TEST_F(DriverActions, PostCloseClosesTheDialogAsItsCancel) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    HWND dialog = standIn.WaitForActiveDialog();
+    ASSERT_NE(dialog, nullptr);
+
+    PostClose(dialog);
+
+    EXPECT_TRUE(standIn.Log()
+                    .WaitFor([](const LogLine& l) {
+                        return l.event == "close" && l.Field("by") == "cancel";
+                    })
+                    .has_value())
+        << standIn.Log().Text();
+}
+
+TEST_F(DriverActions, EndSessionReachesHiddenWindowsWithTheAnswer) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    HWND control = FindTopLevel(standin::kControlTitle, standIn.Proc().Pid());
+    ASSERT_NE(control, nullptr);
+    EXPECT_FALSE(IsWindowVisible(control));
+
+    const auto result = SendEndSession(control, kDefaultTimeout);
+
+    ASSERT_TRUE(result.answer.has_value());
+    EXPECT_TRUE(*result.answer);
+    EXPECT_TRUE(result.endSessionDelivered);
+    EXPECT_EQ(standIn.Log().Lines("queryendsession").size(), 1U);
+    const auto ended = standIn.Log().Lines("endsession");
+    ASSERT_EQ(ended.size(), 1U) << standIn.Log().Text();
+    EXPECT_EQ(ended.front().Field("ending"), "1");
+}
+
+TEST_F(DriverActions, AttachedProcessIsEndedWhenItGoesOutOfScope) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    const DWORD pid = standIn.Proc().Pid();
+    {
+        Process attached = Process::Attach(pid);
+        EXPECT_TRUE(attached.Running());
+    }
+    EXPECT_TRUE(standIn.Proc().WaitForExit(kDefaultTimeout));
+    EXPECT_EQ(standIn.Proc().ExitCode(), 1U) << "TerminateProcess's exit code";
+}
+
+}  // namespace
+}  // namespace e2e

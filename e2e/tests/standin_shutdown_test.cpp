@@ -1,0 +1,258 @@
+// The shutdown stand-in does what the preselector's tests rely on: its dialog is a real
+// dialog whose access letters select options, it reports every key and selection, and
+// its commands open, hide, delay and disturb the dialog as asked.
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "e2e/driver/environment.h"
+#include "e2e/driver/keys.h"
+#include "e2e/driver/shutdown_standin.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/wait.h"
+#include "e2e/driver/windows.h"
+
+namespace e2e {
+namespace {
+
+struct Language {
+    const char* name;
+    bool german;
+    std::vector<std::wstring> captions;  // the dialog's buttons in Z order
+};
+
+const Language kEnglish{"English",
+                        false,
+                        {L"&Shut down the computer?", L"&Restart the computer?",
+                         L"Restart the computer in &MS-DOS mode?", L"&Yes", L"&No", L"&Help"}};
+const Language kGerman{"German",
+                       true,
+                       {L"&Herunterfahren", L"&Neu starten", L"Im &MS-DOS-Modus neu starten",
+                        L"&Ja", L"&Nein", L"&Hilfe"}};
+
+std::vector<std::wstring> ButtonTexts(HWND dialog) {
+    std::vector<std::wstring> texts;
+    for (const auto& control : Controls(dialog)) {
+        if (control.className == L"Button") {
+            texts.push_back(control.text);
+        }
+    }
+    return texts;
+}
+
+// The key lines of the log that went to windows titled `top`.
+std::vector<LogLine> KeysTo(const EventLog& log, const std::wstring& top) {
+    std::vector<LogLine> keys;
+    for (auto& line : log.Lines("key")) {
+        if (line.Field("top") == ToUtf8(top)) {
+            keys.push_back(std::move(line));
+        }
+    }
+    return keys;
+}
+
+bool HasKey(const std::vector<LogLine>& keys, const std::string& message, const std::string& ch) {
+    for (const auto& key : keys) {
+        if (key.Field("msg") == message && (ch.empty() || key.Field("char") == ch)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Counter ticks between two log lines, in milliseconds.
+double MillisBetween(const LogLine& from, const LogLine& to, const EventLog& log) {
+    const auto start = log.Lines("start");
+    const double frequency = start.empty() ? 0.0 : std::stod(start.front().Field("qpf"));
+    return frequency > 0 ? static_cast<double>(to.ticks - from.ticks) * 1000.0 / frequency : 0.0;
+}
+
+class StandInTest : public testing::Test {
+  protected:
+    std::wstring folder_ = NewScratchFolder(L"standin");
+};
+
+struct AccessLetterCase {
+    const Language* language;
+    wchar_t letter;
+    int option;
+};
+
+class StandInAccessLetter : public testing::TestWithParam<AccessLetterCase> {
+  protected:
+    std::wstring folder_ = NewScratchFolder(L"standin-letter");
+};
+
+TEST_P(StandInAccessLetter, AltPlusTheLetterTypedAsTheUserSelectsThatOptionAndIsLogged) {
+    const auto& param = GetParam();
+    auto standIn = ShutdownStandIn::Start(folder_, {.german = param.language->german});
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    HWND dialog = standIn.WaitForActiveDialog();
+    ASSERT_NE(dialog, nullptr) << standIn.Log().Text();
+    ASSERT_TRUE(standIn.WaitForSelection(0)) << "the first option starts selected";
+
+    ASSERT_TRUE(TypeInto(dialog, {Alt(param.letter)}, kDefaultTimeout));
+
+    EXPECT_TRUE(standIn.WaitForSelection(param.option)) << standIn.Log().Text();
+    EXPECT_EQ(standIn.Command(L"selection"), param.option);
+    const auto keys = KeysTo(standIn.Log(), standIn.DialogTitle());
+    const std::string ch(1, static_cast<char>(towlower(param.letter)));
+    EXPECT_TRUE(HasKey(keys, "WM_SYSKEYDOWN", "")) << standIn.Log().Text();
+    EXPECT_TRUE(HasKey(keys, "WM_SYSCHAR", ch)) << standIn.Log().Text();
+    EXPECT_TRUE(IsWindow(dialog)) << "an option letter must not close the dialog";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, StandInAccessLetter,
+                         testing::Values(AccessLetterCase{&kEnglish, L'R', 1},
+                                         AccessLetterCase{&kEnglish, L'M', 2},
+                                         AccessLetterCase{&kGerman, L'N', 1},
+                                         AccessLetterCase{&kGerman, L'M', 2}),
+                         [](const testing::TestParamInfo<AccessLetterCase>& tested) {
+                             return std::string(tested.param.language->name) + "_Alt" +
+                                    static_cast<char>(tested.param.letter);
+                         });
+
+class StandInLayout : public testing::TestWithParam<const Language*> {
+  protected:
+    std::wstring folder_ = NewScratchFolder(L"standin-layout");
+};
+
+TEST_P(StandInLayout, ShowsTheTitleOptionsAndButtonsOfTheSystemDialog) {
+    const Language& language = *GetParam();
+    auto standIn = ShutdownStandIn::Start(folder_, {.german = language.german});
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    HWND dialog = standIn.WaitForActiveDialog();
+    ASSERT_NE(dialog, nullptr) << standIn.Log().Text();
+
+    EXPECT_EQ(ClassName(dialog), L"#32770");
+    EXPECT_EQ(ButtonTexts(dialog), language.captions);
+    for (const auto& control : Controls(dialog)) {
+        EXPECT_TRUE(control.visible && control.enabled) << ToUtf8(control.text);
+        EXPECT_GE(control.rect.left, 0) << ToUtf8(control.text);
+        EXPECT_GE(control.rect.top, 0) << ToUtf8(control.text);
+    }
+    const std::wstring picture = Screenshot(L"standin_shutdown_" + FromUtf8(language.name), dialog);
+    if (!Env().screenshotDir.empty()) {
+        EXPECT_FALSE(picture.empty()) << "the screenshot could not be written";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, StandInLayout, testing::Values(&kEnglish, &kGerman),
+                         [](const testing::TestParamInfo<const Language*>& tested) {
+                             return std::string(tested.param->name);
+                         });
+
+TEST_F(StandInTest, OpenedWithoutActivationLeavesTheFocusAndTheKeysWithTheOtherWindow) {
+    auto standIn = ShutdownStandIn::Start(folder_, {.bystander = true});
+    HWND bystander = standIn.Bystander();
+    ASSERT_EQ(standIn.Command(L"open noactivate"), 1);
+    ASSERT_TRUE(
+        standIn.Log().WaitFor([](const LogLine& l) { return l.event == "shown"; }).has_value());
+    HWND dialog = standIn.Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_TRUE(IsForeground(bystander));
+
+    ASSERT_TRUE(SendChords({Alt(L'R')}));
+
+    // The keys are seen by the window in front; the dialog's selection stays.
+    EXPECT_TRUE(standIn.Log()
+                    .WaitFor([](const LogLine& l) {
+                        return l.event == "key" && l.Field("msg") == "WM_SYSCHAR" &&
+                               l.Field("top") == "Bystander";
+                    })
+                    .has_value())
+        << standIn.Log().Text();
+    EXPECT_TRUE(KeysTo(standIn.Log(), standIn.DialogTitle()).empty()) << standIn.Log().Text();
+    EXPECT_EQ(standIn.Command(L"selection"), 0);
+}
+
+TEST_F(StandInTest, DelayedOpeningCreatesTheDialogOnlyAfterTheDelay) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    ASSERT_EQ(standIn.Command(L"open delay=300"), 1);
+    EXPECT_EQ(standIn.Command(L"open"), 0) << "one dialog at a time";
+    ASSERT_NE(standIn.WaitForActiveDialog(), nullptr) << standIn.Log().Text();
+
+    const auto commands = standIn.Log().Lines("command");
+    const auto created = standIn.Log().Lines("create");
+    ASSERT_FALSE(commands.empty());
+    ASSERT_EQ(created.size(), 1U);
+    // A timer never fires early: the lower bound is exact.
+    EXPECT_GE(MillisBetween(commands.front(), created.front(), standIn.Log()), 300.0);
+}
+
+TEST_F(StandInTest, HiddenOpeningMakesTheDialogFindableBeforeItIsShown) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    ASSERT_EQ(standIn.Command(L"open hidden=2000"), 1);
+    HWND dialog = standIn.Dialog();
+    ASSERT_NE(dialog, nullptr) << "created at once, hidden";
+    // Visibility first, then the log: the stand-in writes "show" before it shows the
+    // dialog, so without that line the dialog was still hidden when looked at.
+    const bool visibleEarly = IsWindowVisible(dialog) != FALSE;
+    if (standIn.Log().Lines("show").empty()) {
+        EXPECT_FALSE(visibleEarly);
+    }
+    EXPECT_EQ(standIn.WaitForActiveDialog(), dialog) << standIn.Log().Text();
+    const auto shown = standIn.Log().WaitFor([](const LogLine& l) { return l.event == "shown"; });
+    ASSERT_TRUE(shown.has_value()) << standIn.Log().Text();
+    const auto created = standIn.Log().Lines("create");
+    ASSERT_EQ(created.size(), 1U);
+    EXPECT_GE(MillisBetween(created.front(), *shown, standIn.Log()), 2000.0);
+}
+
+TEST_F(StandInTest, CloseCommandAndTheYesButtonEachCloseTheDialog) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    ASSERT_NE(standIn.WaitForActiveDialog(), nullptr);
+    EXPECT_EQ(standIn.Command(L"close"), 1);
+    EXPECT_EQ(standIn.Dialog(), nullptr);
+    EXPECT_EQ(standIn.Command(L"close"), 0);
+    EXPECT_EQ(standIn.Command(L"selection"), -1);
+
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    HWND dialog = standIn.WaitForActiveDialog();
+    ASSERT_NE(dialog, nullptr);
+    const auto yes = FindControl(dialog, L"&Yes");
+    ASSERT_TRUE(yes.has_value());
+    PressButton(yes->handle);
+    EXPECT_TRUE(WaitUntil([&] { return standIn.Dialog() == nullptr; }));
+    EXPECT_TRUE(
+        standIn.Log()
+            .WaitFor([](const LogLine& l) { return l.event == "close" && l.Field("by") == "yes"; })
+            .has_value())
+        << standIn.Log().Text();
+}
+
+TEST_F(StandInTest, TheFocusThiefTakesTheForegroundAndTheKeysThatFollow) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    ASSERT_EQ(standIn.Command(L"open thief=0"), 1);
+    ASSERT_TRUE(WaitUntil([&] { return IsForeground(standIn.Thief()); })) << standIn.Log().Text();
+    HWND dialog = standIn.Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+
+    ASSERT_TRUE(SendChords({Alt(L'R')}));
+
+    EXPECT_TRUE(standIn.Log()
+                    .WaitFor([](const LogLine& l) {
+                        return l.event == "key" && l.Field("msg") == "WM_SYSCHAR" &&
+                               l.Field("top") == "Focus Thief";
+                    })
+                    .has_value())
+        << standIn.Log().Text();
+    EXPECT_EQ(standIn.Command(L"selection"), 0);
+}
+
+TEST_F(StandInTest, StealCommandTakesTheForegroundFromTheDialog) {
+    auto standIn = ShutdownStandIn::Start(folder_);
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    ASSERT_NE(standIn.WaitForActiveDialog(), nullptr);
+    EXPECT_EQ(standIn.Command(L"steal delay=100"), 1);
+    EXPECT_TRUE(WaitUntil([&] { return IsForeground(standIn.Thief()); })) << standIn.Log().Text();
+    EXPECT_EQ(standIn.Command(L"bogus"), -2);
+}
+
+}  // namespace
+}  // namespace e2e

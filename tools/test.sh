@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs every test: the host tree's unit tests, then the Windows tree's end-to-end suite
+# under Wine. Meant for a fresh Debian 12 run as root: whatever is missing is installed
+# first. Exits non-zero on the first failure.
+#
+# Environment: HOST_BUILD_DIR (default build/host), WIN_BUILD_DIR (default build/win),
+# JOBS (default: the number of processors).
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+root=$(pwd)
+host_build=${HOST_BUILD_DIR:-$root/build/host}
+win_build=${WIN_BUILD_DIR:-$root/build/win}
+jobs=${JOBS:-$(nproc)}
+started=$(date +%s)
+
+stage() { echo "==> [$(($(date +%s) - started)) s] $*"; }
+
+# --- Tools. Each package is checked by name, so a machine that has them all installs
+# nothing and needs no network.
+packages=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64
+          xvfb imagemagick xauth x11-utils)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    stage "installing ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "test.sh: installing packages needs root" >&2
+        exit 1
+    fi
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update
+    apt-get install -y "${missing[@]}"
+else
+    stage "all tools present"
+fi
+
+# --- Host tree: the portable logic against the simulated desktop.
+stage "configuring the host tree in $host_build"
+cmake -S "$root" -B "$host_build" -DCMAKE_BUILD_TYPE=Debug
+stage "building the host tree"
+cmake --build "$host_build" -j "$jobs"
+stage "running the host tests"
+ctest --test-dir "$host_build" --output-on-failure -j "$jobs"
+
+# --- Windows tree: the real programs, the stand-ins and the end-to-end suite.
+stage "configuring the Windows tree in $win_build"
+cmake -S "$root" -B "$win_build" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+stage "building the Windows tree"
+cmake --build "$win_build" -j "$jobs"
+stage "running the end-to-end suite under Wine"
+# The e2e folder holds the suite's test whether or not the top level enables testing.
+ctest --test-dir "$win_build/e2e" --output-on-failure
+
+stage "all tests passed"
