@@ -4,13 +4,10 @@
 #   tools/run-e2e.sh BUILD_DIR [gtest options...]
 #
 # BUILD_DIR is a Windows-tree build folder; its e2e-bin/ holds e2e_tests.exe, the
-# stand-ins and the programs under test. The run makes a throwaway 32-bit Wine prefix,
-# puts the stand-in SNDVOL32.EXE into C:\windows, runs the suite and writes
+# stand-ins and the programs under test. Writes
 #   BUILD_DIR/e2e-results.xml      the gtest report
 #   BUILD_DIR/e2e-screenshots/     PNG pictures the tests took (failures included)
-# Xvfb and the prefix's wineserver are ended on every exit; the exit status is the
-# suite's. Environment: E2E_DISPLAYS (display numbers to try, default 80-89),
-# E2E_SUITE_TIMEOUT (seconds, default 1200), E2E_KEEP_PREFIX=1 (keep the prefix).
+# See tools/on-wine-desktop.sh for the display, the prefix and the environment.
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -19,134 +16,8 @@ if [ $# -lt 1 ]; then
 fi
 build=$(cd "$1" && pwd)
 shift
-bin="$build/e2e-bin"
-shots="$build/e2e-screenshots"
 results="$build/e2e-results.xml"
-
-now() { date +%s%N; }
-seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", (b - a) / 1e9 }'; }
-run_start=$(now)
-
-for file in e2e_tests.exe standin_shutdown.exe SNDVOL32.exe; do
-    if [ ! -f "$bin/$file" ]; then
-        echo "run-e2e: $bin/$file is missing; build the Windows tree first" >&2
-        exit 2
-    fi
-done
-
-# A Linux path as Wine shows it: drive Z: is the Linux root.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-# Waits until "$@" succeeds, checking every 0.1 s; fails after $timeout seconds.
-wait_until() {
-    local timeout=$1
-    shift
-    local deadline=$(($(date +%s) + timeout))
-    until "$@"; do
-        if [ "$(date +%s)" -ge "$deadline" ]; then
-            return 1
-        fi
-        sleep 0.1
-    done
-}
-
-xvfb_pid=""
-work=$(mktemp -d /tmp/e2e-run.XXXXXX)
-export WINEPREFIX="$work/prefix"
-export WINEARCH=win32 WINEDEBUG=-all
-# No Mono or Gecko: their installers would ask to download, and the tests need neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-cleanup() {
-    local status=$?
-    trap - EXIT INT TERM
-    if [ -d "$WINEPREFIX" ]; then
-        wineserver -k 2>/dev/null || true
-    fi
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    if [ "${E2E_KEEP_PREFIX:-0}" = 1 ]; then
-        echo "run-e2e: prefix kept in $WINEPREFIX"
-    else
-        rm -rf "$work"
-    fi
-    echo "run-e2e: whole run took $(seconds_since "$run_start") s (exit status $status)"
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# --- A free X display: Xvfb's own lock file decides, so two runs cannot share one.
-xvfb_ready() { [ -s "$work/displayfd" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; }
-for n in ${E2E_DISPLAYS:-80 81 82 83 84 85 86 87 88 89}; do
-    if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then
-        continue
-    fi
-    : >"$work/displayfd"
-    # -displayfd: Xvfb writes the display number there once it accepts clients.
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -displayfd 3 \
-        3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    if wait_until 20 xvfb_ready && [ -s "$work/displayfd" ]; then
-        export DISPLAY=":$n"
-        break
-    fi
-    # Another server took the number first, or this one failed: try the next.
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=""
-done
-if [ -z "$xvfb_pid" ]; then
-    echo "run-e2e: no free X display among ${E2E_DISPLAYS:-80-89}" >&2
-    cat "$work/xvfb.log" >&2 || true
-    exit 1
-fi
-echo "run-e2e: Xvfb on $DISPLAY (pid $xvfb_pid)"
-
-# --- A throwaway prefix, made once for the whole run.
-prefix_start=$(now)
-wineboot -i >"$work/wineboot.log" 2>&1 || {
-    cat "$work/wineboot.log" >&2
-    exit 1
-}
-# No window manager runs on the display: Wine manages and decorates its windows
-# itself, as Windows does. (Managed windows wait up to 2 s for a window manager's
-# answer each time one is hidden or destroyed.)
-printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
-    '"Managed"="N"' '"Decorated"="N"' >"$work/x11.reg"
-wine regedit /S "$(winpath "$work/x11.reg")"
-wineserver -w
-echo "run-e2e: Wine prefix made in $(seconds_since "$prefix_start") s"
-cp "$bin/SNDVOL32.exe" "$WINEPREFIX/drive_c/windows/SNDVOL32.EXE"
-
-# --- The suite.
-rm -rf "$shots" "$results"
-mkdir -p "$shots"
-suite_start=$(now)
-status=0
-timeout --kill-after=10 "${E2E_SUITE_TIMEOUT:-1200}" \
-    wine "$bin/e2e_tests.exe" --exe-dir="$(winpath "$bin")" \
-    --screenshot-dir="$(winpath "$shots")" --gtest_output="xml:$(winpath "$results")" \
-    "$@" </dev/null || status=$?
-echo "run-e2e: suite took $(seconds_since "$suite_start") s"
-if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
-    echo "run-e2e: the suite did not finish within ${E2E_SUITE_TIMEOUT:-1200} s" >&2
-fi
-
-# --- Pictures as PNG.
-shopt -s nullglob
-bmps=("$shots"/*.bmp)
-if [ ${#bmps[@]} -gt 0 ]; then
-    if command -v convert >/dev/null; then
-        for bmp in "${bmps[@]}"; do
-            convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-        done
-    else
-        echo "run-e2e: ImageMagick's convert is missing; pictures stay BMP" >&2
-    fi
-    echo "run-e2e: ${#bmps[@]} screenshot(s) in $shots"
-fi
-
-exit "$status"
+rm -f "$results"
+results_win="Z:${results//\//\\}"
+exec "$(dirname "$0")/on-wine-desktop.sh" "$build" "$build/e2e-screenshots" e2e_tests.exe \
+    --gtest_output="xml:$results_win" "$@"

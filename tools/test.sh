@@ -16,31 +16,8 @@ started=$(date +%s)
 
 stage() { echo "==> [$(($(date +%s) - started)) s] $*"; }
 
-# --- Tools. Each package is checked by name, so a machine that has them all installs
-# nothing and needs no network.
-packages=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64
-          xvfb imagemagick xauth x11-utils)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    stage "installing ${missing[*]}"
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "test.sh: installing packages needs root" >&2
-        exit 1
-    fi
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        dpkg --add-architecture i386
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y "${missing[@]}"
-else
-    stage "all tools present"
-fi
+stage "checking the tools"
+"$root/tools/install-deps.sh"
 
 # --- Host tree: the portable logic against the simulated desktop.
 stage "configuring the host tree in $host_build"
