@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/trim_at_nul.h"
+#include "desktop/recheck_pacing.h"
 #include "launcher/program.h"
 
 namespace launcher {
@@ -20,8 +21,6 @@ constexpr int kBufferSize = 255;
 constexpr std::u16string_view kVolumeControl = u"\\SNDVOL32.EXE";
 constexpr std::u16string_view kRecordingKeys = u"%pr{TAB}{DOWN}~";
 constexpr std::u16string_view kRecordingTitle = u"Recording Control";
-// Re-check now and then in case a desktop change went unreported.
-constexpr desktop::Millis kRecheck{250};
 
 }  // namespace
 
@@ -30,12 +29,13 @@ const desktop::FormLayout& Form1::Layout() const { return kLayout; }
 template <typename Condition>
 void Form1::WaitUntil(desktop::Millis deadline, Condition ready) {
     auto& shell = Shell();
+    desktop::RecheckPacing pacing;
     while (true) {
         shell.PumpEvents();
         if (ready()) return;
         const auto now = shell.Now();
         if (now >= deadline) shell.EndProgram();  // silently, as a failure does
-        shell.WaitForDesktopChange(std::min(kRecheck, deadline - now));
+        shell.WaitForDesktopChange(std::min(pacing.Next(), deadline - now));
     }
 }
 

@@ -1,6 +1,9 @@
 #include "preselector/frm_dormello.h"
 
+#include <algorithm>
+
 #include "common/text.h"
+#include "desktop/recheck_pacing.h"
 #include "preselector/preselector.h"
 #include "preselector/texts.h"
 
@@ -68,6 +71,7 @@ constexpr std::u16string_view kDialogTitles[] = {u"Shut Down Windows", u"Windows
 // Between looks the watcher sleeps until the desktop changes; this re-check covers an
 // event the system failed to deliver.
 constexpr desktop::Millis kRecheck{250};
+constexpr std::size_t kAnsweredKept = 16;
 
 }  // namespace
 
@@ -142,11 +146,16 @@ desktop::WindowHandle frmDormello::LookForShutdownDialog() {
     return 0;
 }
 
-void frmDormello::SendShortcutWhenFocused() {
+bool frmDormello::Answered(desktop::WindowHandle dialog) const {
+    return std::find(answered_.begin(), answered_.end(), dialog) != answered_.end();
+}
+
+void frmDormello::SendShortcutWhenFocused(desktop::WindowHandle dialog) {
     auto& shell = Shell();
-    while (true) {
-        const auto dialog = shell.FindWindowA(app_.g.FoundTitle);
-        if (dialog <= 0) return;  // gone before it ever had the focus
+    desktop::RecheckPacing pacing;
+    // A dialog exists before it is shown and focused; keys typed then would land in
+    // whichever program has the focus, so wait for it to take the focus.
+    while (shell.FindWindowA(app_.g.FoundTitle) == dialog) {
         if (shell.ForegroundWindow() == dialog) {
             // Read now, so a key saved a moment ago is the one sent. An empty key (the
             // options dialog saved an empty box) types nothing.
@@ -156,10 +165,8 @@ void frmDormello::SendShortcutWhenFocused() {
                 return;
             }
         }
-        // A dialog exists before it is shown and focused; keys typed then would land in
-        // whichever program has the focus, so wait for it to take the focus.
         shell.PumpEvents();
-        shell.WaitForDesktopChange(kRecheck);
+        shell.WaitForDesktopChange(pacing.Next());
         shell.PumpEvents();
     }
 }
@@ -171,18 +178,26 @@ void frmDormello::RunWatcher() {
     while (true) {
         shell.PumpEvents();
         g.FoundTitle.clear();
+        desktop::WindowHandle dialog = 0;
         while (g.FoundTitle.empty()) {
             shell.PumpEvents();
-            LookForShutdownDialog();
+            dialog = LookForShutdownDialog();
             shell.PumpEvents();
             if (g.FoundTitle.empty()) shell.WaitForDesktopChange(kRecheck);
         }
         shell.PumpEvents();
         shell.PumpEvents();
-        SendShortcutWhenFocused();
-        while (shell.FindWindowA(g.FoundTitle) > 0) {
+        if (!Answered(dialog)) {
+            SendShortcutWhenFocused(dialog);
+            answered_.push_back(dialog);
+            if (answered_.size() > kAnsweredKept) answered_.pop_front();
+        }
+        // Wait for this appearance to go; a dialog reopened meanwhile has a new handle and
+        // is a new appearance.
+        desktop::RecheckPacing pacing(kRecheck);
+        while (shell.FindWindowA(g.FoundTitle) == dialog) {
             shell.PumpEvents();
-            shell.WaitForDesktopChange(kRecheck);
+            shell.WaitForDesktopChange(pacing.Next());
         }
         shell.PumpEvents();
     }

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: which key is in force and where it came from, the buttons, and the
 // watcher, which runs inside it from its first activation until the program ends.
+#include <deque>
+
 #include "desktop/form.h"
 #include "desktop/platform_shell.h"
 
@@ -31,11 +33,15 @@ class frmDormello : public desktop::Form {
     // The shutdown dialog's handle when a window with either title exists; sets
     // FoundTitle to the title it was found under.
     desktop::WindowHandle LookForShutdownDialog();
-    // Types Alt plus the key into the dialog once, only while it has the focus; gives
-    // up when the dialog goes first.
-    void SendShortcutWhenFocused();
+    // Types Alt plus the key into `dialog` once, only while it has the focus; gives up
+    // when the dialog goes first.
+    void SendShortcutWhenFocused(desktop::WindowHandle dialog);
+    bool Answered(desktop::WindowHandle dialog) const;
 
     Preselector& app_;
+    // The dialogs most recently answered. A window keeps its handle while it exists, so
+    // a handle seen again is the same appearance, never a new one.
+    std::deque<desktop::WindowHandle> answered_;
 };
 
 }  // namespace preselector

@@ -55,6 +55,18 @@ TEST_F(WatcherTest, NoMoreKeysHoweverLongTheDialogStaysOpen) {
     EXPECT_LE(desktop.Waits(), 10 * 60 * 4 + 20);
 }
 
+TEST_F(WatcherTest, DialogReopenedBeforeTheWatcherSawItCloseIsANewAppearance) {
+    desktop.Then(sim::OpenWindow(std::u16string(kEnglish)));
+    for (int i = 0; i < 3; ++i) {
+        desktop.Then({"close and reopen at once", [](auto& d) {
+                          d.Close(u"Shut Down Windows");
+                          d.Open(u"Shut Down Windows");
+                      }});
+    }
+    RunPreselector();
+    EXPECT_EQ(Keys(kEnglish), u"%R%R%R%R") << desktop.Describe();
+}
+
 TEST_F(WatcherTest, EnglishWinsWhenBothTitlesExistAndIsTheOneWaitedOn) {
     desktop
         .Then({"open both",

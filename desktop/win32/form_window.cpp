@@ -346,8 +346,8 @@ std::optional<LRESULT> Win32FormWindow::OnCtlColor(UINT message, HDC dc, HWND ch
         return reinterpret_cast<LRESULT>(control->brush);
     }
     // The form's colour shows through everything on it but a text box.
-    const bool onForm = control != nullptr ? control->layout->kind != ControlKind::TextBox
-                                           : child == hwnd_;
+    const bool onForm =
+        control != nullptr ? control->layout->kind != ControlKind::TextBox : child == hwnd_;
     if (backgroundBrush_ == nullptr || message == WM_CTLCOLOREDIT || !onForm) {
         return std::nullopt;
     }

@@ -19,55 +19,14 @@ constexpr std::size_t kRoundTripsPerKeyEvent = 4;
 
 // WinEvent callbacks carry no context; the process has a single shell.
 bool desktopChanged = false;
-// Wine 8 raises EVENT_OBJECT_CREATE alone (no show, hide, rename, destroy or foreground
-// events). Until an event of another kind shows that the system raises them all, waits
-// also compare the desktop with how it looked, every kLookIntervalMs.
-bool allEventsRaised = false;
-constexpr DWORD kLookIntervalMs = 100;
 
-void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
-                         DWORD) {
+// Wine 8 raises EVENT_OBJECT_CREATE alone (no show, hide, rename, destroy or foreground
+// events), so callers re-check at a pace of their own choosing as well.
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
     if (object != OBJID_WINDOW || child != CHILDID_SELF) return;
     // Controls inside other programs' windows come and go too; only top-level ones count.
     if (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) return;
-    if (event != EVENT_OBJECT_CREATE) allEventsRaised = true;
     desktopChanged = true;
-}
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM windows) {
-    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
-    return TRUE;
-}
-
-void Fnv1a(std::uint64_t& hash, const void* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        hash = (hash ^ static_cast<const unsigned char*>(data)[i]) * 0x100000001B3ull;
-    }
-}
-
-// A fingerprint of the other programs' top-level windows (each one's handle, visibility
-// and title) and of the foreground window.
-std::uint64_t LookAtDesktop() {
-    std::vector<HWND> windows;
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
-    std::sort(windows.begin(), windows.end());
-    const DWORD self = GetCurrentProcessId();
-    std::uint64_t hash = 0xCBF29CE484222325ull;
-    HWND foreground = GetForegroundWindow();
-    Fnv1a(hash, &foreground, sizeof(foreground));
-    for (HWND window : windows) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == self) continue;
-        // For another process's window this reads the title without sending it a message.
-        wchar_t title[256];
-        const int length = GetWindowTextW(window, title, 256);
-        const bool visible = IsWindowVisible(window) != FALSE;
-        Fnv1a(hash, &window, sizeof(window));
-        Fnv1a(hash, &visible, sizeof(visible));
-        Fnv1a(hash, title, static_cast<std::size_t>(std::max(length, 0)) * sizeof(wchar_t));
-    }
-    return hash;
 }
 
 void DeclareDpiAware() {
@@ -136,7 +95,6 @@ Win32Shell::Win32Shell() {
     if (windowHook_ == nullptr || renameHook_ == nullptr || foregroundHook_ == nullptr) {
         throw DesktopError("cannot watch the desktop's windows: " + ErrorText(GetLastError()));
     }
-    desktopLook_ = LookAtDesktop();
 }
 
 Win32Shell::~Win32Shell() {
@@ -342,22 +300,13 @@ bool Win32Shell::WaitForDesktopChange(Millis limit) {
         if ((HIWORD(GetQueueStatus(QS_ALLINPUT)) & ~QS_SENDMESSAGE) != 0) return true;
         const ULONGLONG elapsed = GetTickCount64() - start;
         if (elapsed >= total) return false;
-        DWORD timeout = TimeoutMillis(static_cast<long long>(total - elapsed));
-        if (!allEventsRaised) timeout = std::min(timeout, kLookIntervalMs);
+        const DWORD timeout = TimeoutMillis(static_cast<long long>(total - elapsed));
         // MWMO_INPUTAVAILABLE: without it, messages already queued would not wake the wait.
         MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
-bool Win32Shell::DesktopChanged() {
-    bool changed = std::exchange(desktopChanged, false);
-    if (!allEventsRaised) {
-        const std::uint64_t look = LookAtDesktop();
-        changed = changed || look != desktopLook_;
-        desktopLook_ = look;
-    }
-    return changed;
-}
+bool Win32Shell::DesktopChanged() { return std::exchange(desktopChanged, false); }
 
 bool Win32Shell::WaitForInputIdle(int task, Millis limit) {
     HANDLE process =

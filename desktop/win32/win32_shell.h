@@ -53,8 +53,7 @@ class Win32Shell final : public PlatformShell, private FormHost {
 
     // Translates and dispatches one message, through the dialog manager for forms.
     static void Deliver(MSG& message);
-    // Whether other programs' windows changed since the last look (WinEvents, or a
-    // fresh look where the system does not raise them all).
+    // Whether a WinEvent reported a change of other programs' windows since the last call.
     bool DesktopChanged();
     // Returns once the program owning the foreground window has (as far as can be told
     // from outside it) handled the `keyEvents` key events just typed.
@@ -64,7 +63,6 @@ class Win32Shell final : public PlatformShell, private FormHost {
     HWINEVENTHOOK windowHook_ = nullptr;
     HWINEVENTHOOK renameHook_ = nullptr;
     HWINEVENTHOOK foregroundHook_ = nullptr;
-    std::uint64_t desktopLook_ = 0;
 };
 
 }  // namespace desktop::win32
