@@ -87,22 +87,22 @@ void PlatformShell::Destroy(Form& form) {
 }
 
 bool PlatformShell::QuerySessionEnd() {
-    auto forms = loaded_;
-    for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
-        if (!(*it)->Loaded()) continue;
+    const std::vector<Form*> newestFirst(loaded_.rbegin(), loaded_.rend());
+    for (Form* form : newestFirst) {
+        if (!form->Loaded()) continue;
         int cancel = 0;
-        (*it)->Form_QueryUnload(cancel, kUnloadSessionEnding);
+        form->Form_QueryUnload(cancel, kUnloadSessionEnding);
         if (cancel != 0) return false;
     }
     return true;
 }
 
 void PlatformShell::EndSession() {
-    auto forms = loaded_;
-    for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
-        if (!(*it)->Loaded()) continue;
-        (*it)->Form_Unload();
-        Destroy(**it);
+    const std::vector<Form*> newestFirst(loaded_.rbegin(), loaded_.rend());
+    for (Form* form : newestFirst) {
+        if (!form->Loaded()) continue;
+        form->Form_Unload();
+        Destroy(*form);
     }
 }
 

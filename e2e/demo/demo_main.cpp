@@ -54,8 +54,8 @@ int Run() {
 
     Say("opening the stand-in \"Shut Down Windows\" dialog (\"Shut down\" selected)");
     if (standIn.Command(L"open") != 1) Fail("the stand-in would not open its dialog");
-    const auto shown = standIn.Log().WaitFor([](const LogLine& l) { return l.event == "shown"; },
-                                             kPatience);
+    const auto shown =
+        standIn.Log().WaitFor([](const LogLine& l) { return l.event == "shown"; }, kPatience);
     const auto key = standIn.Log().WaitFor(
         [](const LogLine& l) { return l.event == "key" && l.Field("msg") == "WM_SYSCHAR"; },
         kPatience);
@@ -64,9 +64,8 @@ int Run() {
 
     const auto start = standIn.Log().Lines("start");
     const double frequency = start.empty() ? 0 : std::stod(start.front().Field("qpf"));
-    const double ms = frequency > 0 ? 1000.0 * static_cast<double>(key->ticks - shown->ticks) /
-                                          frequency
-                                    : -1;
+    const double ms =
+        frequency > 0 ? 1000.0 * static_cast<double>(key->ticks - shown->ticks) / frequency : -1;
     const auto selected = standIn.Command(L"selection");
     char line[200];
     std::snprintf(line, sizeof line, "Alt+%s arrived in the dialog %.1f ms after it was shown",
