@@ -104,6 +104,27 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     return ok;
 }
 
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof(buffer), &read, nullptr) != FALSE) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 std::wstring Screenshot(const std::wstring& name, HWND window) {
     if (Env().screenshotDir.empty()) {
         return {};

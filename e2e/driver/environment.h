@@ -7,6 +7,7 @@
 // Test files go to a fresh folder under %TEMP% for each run.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace e2e {
@@ -30,6 +31,8 @@ bool FileExists(const std::wstring& path);
 std::wstring NewScratchFolder(const std::wstring& label);
 // Writes `bytes` to `path` as they are (no newline translation).
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// The file's bytes as they are on disk; nullopt when it cannot be opened.
+std::optional<std::string> ReadBytes(const std::wstring& path);
 // Saves a picture of `window` (or the whole screen for nullptr) as <dir>\<name>.bmp
 // when a screenshot folder was given. Returns the path written, or "" for none.
 std::wstring Screenshot(const std::wstring& name, HWND window = nullptr);

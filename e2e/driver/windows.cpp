@@ -132,6 +132,23 @@ std::vector<std::wstring> StaticTexts(HWND parent) {
     return texts;
 }
 
+HWND FocusedWindow(HWND window) {
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (thread == 0 || !GetGUIThreadInfo(thread, &info)) {
+        return nullptr;
+    }
+    return info.hwndFocus;
+}
+
+bool IsChecked(HWND button) {
+    DWORD_PTR state = 0;
+    return SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                               &state) != 0 &&
+           state == BST_CHECKED;
+}
+
 void PressButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void PostClose(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }

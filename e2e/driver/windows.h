@@ -43,6 +43,12 @@ std::optional<Control> FindControl(HWND parent, const std::wstring& text);
 // prompt is one of them.
 std::vector<std::wstring> StaticTexts(HWND parent);
 
+// The window that has the keyboard focus in the thread that owns `window` (another
+// program's, say), or nullptr when it has none.
+HWND FocusedWindow(HWND window);
+// Whether a check box or radio button is checked, as the control itself reports it.
+bool IsChecked(HWND button);
+
 // Presses a button as a click would. Posted, not sent: a click that opens a modal
 // window in the target would otherwise block the test until that window closed.
 void PressButton(HWND button);

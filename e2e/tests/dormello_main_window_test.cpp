@@ -1,0 +1,438 @@
+// The preselector's main window as another program sees it under Wine: its texts, its
+// layout in pixels at the screen's DPI, what Exit, the close box, the task list and the
+// end of the session do, and Minimise and Hide, after which the watcher still answers.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "e2e/driver/environment.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/shutdown_standin.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/wait.h"
+#include "e2e/driver/windows.h"
+
+namespace e2e {
+namespace {
+
+constexpr Millis kStartTimeout{20000};
+constexpr wchar_t kMainTitle[] = L"Dormello";
+constexpr wchar_t kMessageTitle[] = L"Tobrin's Utilities";
+constexpr wchar_t kCredits[] = L"Tobrin's Utilities\r\n\r\nQUINTARO";
+constexpr wchar_t kStatusStart[] = L"Shutdown Option set to: ";
+constexpr wchar_t kExitPrompt[] =
+    L"This will close Dormello and revert to the Windows default\r\n\r\n"
+    L"Are you sure you want to Exit?";
+constexpr wchar_t kMinimise[] = L"Mi&nimise";
+constexpr wchar_t kChangeOptions[] = L"&Change Options";
+constexpr wchar_t kHide[] = L"&Hide";
+constexpr wchar_t kExit[] = L"E&xit";
+constexpr int kRestart = 1;
+
+std::string Describe(const Process& process) {
+    if (process.Running()) {
+        return "dormello32.exe is still running";
+    }
+    return "dormello32.exe ended with exit code " + std::to_string(process.ExitCode());
+}
+
+std::string Joined(const std::vector<std::wstring>& texts) {
+    std::string joined;
+    for (const auto& text : texts) {
+        joined.append("[").append(ToUtf8(text)).append("] ");
+    }
+    return joined;
+}
+
+// The preselector's question or message box, once it is shown; nullptr otherwise.
+HWND MessageBoxOf(const Process& process) {
+    HWND box = FindTopLevelOfClass(process.Pid(), L"#32770", kMessageTitle);
+    return box != nullptr && IsWindowVisible(box) ? box : nullptr;
+}
+
+class DormelloMainWindowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
+            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
+    }
+
+    // Starts dormello32 in `folder` with `commandLine` (none when empty) and waits for its
+    // main window to be shown. Throws when it is not.
+    static Process StartDormello(const std::wstring& commandLine, const std::wstring& folder,
+                                 HWND& main) {
+        std::vector<std::wstring> args;
+        if (!commandLine.empty()) {
+            args.push_back(commandLine);
+        }
+        Process dormello = Process::Start(ExePath(L"dormello32.exe"), args, folder);
+        main = nullptr;
+        WaitUntil(
+            [&] {
+                main = FindTopLevel(kMainTitle, dormello.Pid(), true);
+                return main != nullptr || !dormello.Running();
+            },
+            kStartTimeout);
+        if (main == nullptr) {
+            throw std::runtime_error("the main window \"Dormello\" did not appear; " +
+                                     Describe(dormello));
+        }
+        // Past its start-up: waiting for input in its watcher.
+        WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count()));
+        return dormello;
+    }
+
+    std::wstring folder_ = NewScratchFolder(L"main-window");
+};
+
+// ---- Texts --------------------------------------------------------------------------
+
+struct TextsCase {
+    const char* name;
+    const wchar_t* commandLine;
+    const char* settingsFile;  // QUINTARO.INI's contents, or nullptr for none
+    // The status text's second line after "from ", with {folder} for the start folder.
+    const wchar_t* source;
+};
+
+void PrintTo(const TextsCase& tested, std::ostream* out) { *out << tested.name; }
+
+class DormelloMainWindowTexts : public DormelloMainWindowTest,
+                                public testing::WithParamInterface<TextsCase> {};
+
+std::wstring Replaced(std::wstring text, const std::wstring& placeholder,
+                      const std::wstring& value) {
+    const size_t at = text.find(placeholder);
+    if (at != std::wstring::npos) {
+        text.replace(at, placeholder.size(), value);
+    }
+    return text;
+}
+
+TEST_P(DormelloMainWindowTexts, ShowCaptionCreditsAndTheKeyWithWhereItCameFrom) {
+    const TextsCase& param = GetParam();
+    if (param.settingsFile != nullptr) {
+        ASSERT_TRUE(WriteBytes(folder_ + L"\\QUINTARO.INI", param.settingsFile));
+    }
+    HWND main = nullptr;
+    Process dormello = StartDormello(param.commandLine, folder_, main);
+    Screenshot(L"dormello_main_window_" + FromUtf8(param.name), main);
+
+    EXPECT_EQ(WindowText(main), kMainTitle);
+    const auto texts = StaticTexts(main);
+    const std::wstring status =
+        std::wstring(kStatusStart) + L"S\r\nfrom " + Replaced(param.source, L"{folder}", folder_);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::wstring(kCredits)), 1) << Joined(texts);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), status), 1)
+        << "expected: [" << ToUtf8(status) << "]\nthe window shows: " << Joined(texts);
+    EXPECT_EQ(MessageBoxOf(dormello), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, DormelloMainWindowTexts,
+    testing::Values(TextsCase{"SettingsFile", L"", "[Shutdown]\r\nOption=s\r\n",
+                              L"{folder}\\QUINTARO.INI"},
+                    TextsCase{"CommandLine", L"s,false", nullptr, L"Command Line 's,false'"}),
+    [](const testing::TestParamInfo<TextsCase>& tested) { return std::string(tested.param.name); });
+
+// ---- Layout -------------------------------------------------------------------------
+
+struct Twips {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+struct LayoutRow {
+    const char* name;
+    std::function<bool(const Control&)> is;
+    Twips twips;
+};
+
+bool HasText(const Control& control, const std::wstring& text) { return control.text == text; }
+
+bool IsIconPicture(const Control& control) {
+    const LONG style = GetWindowLongW(control.handle, GWL_STYLE);
+    return _wcsicmp(control.className.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON;
+}
+
+const std::vector<LayoutRow>& MainWindowLayout() {
+    static const std::vector<LayoutRow> rows{
+        {"lblCredits",
+         [](const Control& c) { return HasText(c, kCredits); },
+         {240, 120, 5955, 1155}},
+        {"Picture1", IsIconPicture, {360, 900, 555, 675}},
+        {"lblDormello",
+         [](const Control& c) { return c.text.starts_with(kStatusStart); },
+         {210, 1560, 6015, 615}},
+        {"cmdMinimise",
+         [](const Control& c) { return HasText(c, kMinimise); },
+         {240, 2460, 1395, 435}},
+        {"cmdChangeOptions",
+         [](const Control& c) { return HasText(c, kChangeOptions); },
+         {1780, 2460, 1395, 435}},
+        {"cmdHide", [](const Control& c) { return HasText(c, kHide); }, {3320, 2460, 1395, 435}},
+        {"cmdExit", [](const Control& c) { return HasText(c, kExit); }, {4860, 2460, 1395, 435}},
+    };
+    return rows;
+}
+
+constexpr Twips kClientArea{1785, 3030, 6510, 3060};
+
+// Pixels for twips at `dpi`, unrounded; the window may round either way.
+double Pixels(int twips, int dpi) { return twips * static_cast<double>(dpi) / 1440.0; }
+
+struct ScreenDpi {
+    int x;
+    int y;
+};
+
+ScreenDpi ReadScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const ScreenDpi dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+void ExpectRect(const std::string& what, const RECT& rect, const Twips& twips, ScreenDpi dpi) {
+    SCOPED_TRACE(what);
+    EXPECT_NEAR(rect.left, Pixels(twips.left, dpi.x), 1.0) << "left";
+    EXPECT_NEAR(rect.top, Pixels(twips.top, dpi.y), 1.0) << "top";
+    EXPECT_NEAR(rect.right - rect.left, Pixels(twips.width, dpi.x), 1.0) << "width";
+    EXPECT_NEAR(rect.bottom - rect.top, Pixels(twips.height, dpi.y), 1.0) << "height";
+}
+
+class DormelloMainWindowLayout : public DormelloMainWindowTest {
+  protected:
+    void SetUp() override {
+        DormelloMainWindowTest::SetUp();
+        // Real pixels, as the DPI-aware preselector lays them out, not scaled ones.
+        SetProcessDPIAware();
+    }
+};
+
+TEST_F(DormelloMainWindowLayout, ClientAreaAndEveryControlSitWhereTheirTwipsSayAtTheScreenDpi) {
+    HWND main = nullptr;
+    Process dormello = StartDormello(L"s,false", folder_, main);
+    const ScreenDpi dpi = ReadScreenDpi();
+    RecordProperty("dpi", std::to_string(dpi.x) + "x" + std::to_string(dpi.y));
+
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(main, &client));
+    POINT origin{0, 0};
+    ASSERT_TRUE(ClientToScreen(main, &origin));
+    OffsetRect(&client, origin.x, origin.y);
+    ExpectRect("client area on the screen", client, kClientArea, dpi);
+
+    const auto controls = Controls(main);
+    for (const auto& row : MainWindowLayout()) {
+        std::vector<const Control*> matches;
+        for (const auto& control : controls) {
+            if (row.is(control)) {
+                matches.push_back(&control);
+            }
+        }
+        ASSERT_EQ(matches.size(), 1U) << row.name;
+        EXPECT_TRUE(matches.front()->visible) << row.name;
+        ExpectRect(row.name, matches.front()->rect, row.twips, dpi);
+    }
+    EXPECT_EQ(controls.size(), MainWindowLayout().size());
+}
+
+TEST_F(DormelloMainWindowTest, FocusStartsOnHideAndTabGoesToExitMinimiseAndChangeOptions) {
+    HWND main = nullptr;
+    Process dormello = StartDormello(L"s,false", folder_, main);
+    const auto button = [&](const wchar_t* caption) {
+        const auto control = FindControl(main, caption);
+        return control ? control->handle : nullptr;
+    };
+    const std::vector<HWND> cycle{button(kHide), button(kExit), button(kMinimise),
+                                  button(kChangeOptions)};
+    for (HWND control : cycle) {
+        ASSERT_NE(control, nullptr);
+    }
+
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info));
+    EXPECT_EQ(info.hwndFocus, cycle.front())
+        << "focus on \"" << ToUtf8(WindowText(info.hwndFocus)) << "\"";
+    for (size_t i = 0; i < cycle.size(); ++i) {
+        HWND next = GetNextDlgTabItem(main, cycle[i], FALSE);
+        EXPECT_EQ(next, cycle[(i + 1) % cycle.size()])
+            << "after \"" << ToUtf8(WindowText(cycle[i])) << "\" comes \""
+            << ToUtf8(WindowText(next)) << "\"";
+    }
+}
+
+// ---- Closing ------------------------------------------------------------------------
+
+struct AskingClose {
+    const char* name;
+    void (*ask)(HWND main);
+};
+
+void PrintTo(const AskingClose& tested, std::ostream* out) { *out << tested.name; }
+
+void PressExit(HWND main) {
+    const auto exit = FindControl(main, kExit);
+    if (exit) {
+        PressButton(exit->handle);
+    }
+}
+
+// Posted as the close box posts it: sending would wait for the question to be answered.
+void ChooseCloseFromTheCloseBox(HWND main) { PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+class DormelloAsksBeforeClosing : public DormelloMainWindowTest,
+                                  public testing::WithParamInterface<AskingClose> {
+  protected:
+    // Asks to close and waits for the question; nullptr when none came.
+    static HWND Ask(const Process& dormello, HWND main, void (*ask)(HWND)) {
+        ask(main);
+        HWND box = nullptr;
+        WaitUntil([&] {
+            box = MessageBoxOf(dormello);
+            return box != nullptr || !dormello.Running();
+        });
+        return box;
+    }
+};
+
+TEST_P(DormelloAsksBeforeClosing, NoKeepsItRunningAndYesEndsIt) {
+    HWND main = nullptr;
+    Process dormello = StartDormello(L"R", folder_, main);
+
+    HWND box = Ask(dormello, main, GetParam().ask);
+    ASSERT_NE(box, nullptr) << "no question appeared; " << Describe(dormello);
+    const auto texts = StaticTexts(box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), std::wstring(kExitPrompt)), texts.end())
+        << Joined(texts);
+    ASSERT_NE(GetDlgItem(box, IDYES), nullptr);
+    ASSERT_NE(GetDlgItem(box, IDNO), nullptr);
+    PressButton(GetDlgItem(box, IDNO));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box) || !dormello.Running(); }));
+    EXPECT_TRUE(dormello.Running()) << Describe(dormello);
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    box = Ask(dormello, main, GetParam().ask);
+    ASSERT_NE(box, nullptr) << "no question appeared the second time; " << Describe(dormello);
+    PressButton(GetDlgItem(box, IDYES));
+    EXPECT_TRUE(dormello.WaitForExit(kDefaultTimeout)) << Describe(dormello);
+    EXPECT_EQ(dormello.ExitCode(), 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloAsksBeforeClosing,
+                         testing::Values(AskingClose{"ExitButton", PressExit},
+                                         AskingClose{"CloseBox", ChooseCloseFromTheCloseBox}),
+                         [](const testing::TestParamInfo<AskingClose>& tested) {
+                             return std::string(tested.param.name);
+                         });
+
+struct OutsideClose {
+    const char* name;
+    void (*close)(const Process& dormello, HWND main);
+};
+
+void PrintTo(const OutsideClose& tested, std::ostream* out) { *out << tested.name; }
+
+void CloseFromTheTaskList(const Process&, HWND main) { PostClose(main); }
+
+// The system's taskkill without /f: WM_CLOSE to each of the process's top-level windows.
+void Taskkill(const Process& dormello, HWND) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    Process taskkill = Process::Start(std::wstring(system) + L"\\taskkill.exe",
+                                      {L"/pid", std::to_wstring(dormello.Pid())});
+    taskkill.WaitForExit(kDefaultTimeout);
+}
+
+// The end of the session, as the system delivers it: WM_QUERYENDSESSION then
+// WM_ENDSESSION to every top-level window of the process, hidden ones included, in turn.
+void EndTheSession(const Process& dormello, HWND) {
+    for (HWND window : TopLevelWindows(dormello.Pid())) {
+        if (!dormello.Running()) {
+            return;
+        }
+        SendEndSession(window, kDefaultTimeout);
+    }
+}
+
+class DormelloClosedFromOutside : public DormelloMainWindowTest,
+                                  public testing::WithParamInterface<OutsideClose> {};
+
+TEST_P(DormelloClosedFromOutside, EndsWithoutAskingAnything) {
+    HWND main = nullptr;
+    Process dormello = StartDormello(L"R", folder_, main);
+
+    GetParam().close(dormello, main);
+
+    HWND box = nullptr;
+    WaitUntil([&] {
+        box = MessageBoxOf(dormello);
+        return box != nullptr || !dormello.Running();
+    });
+    EXPECT_EQ(box, nullptr) << "a question appeared: "
+                            << (box != nullptr ? Joined(StaticTexts(box)) : "");
+    EXPECT_FALSE(dormello.Running()) << Describe(dormello);
+    EXPECT_EQ(dormello.ExitCode(), 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloClosedFromOutside,
+                         testing::Values(OutsideClose{"TaskListClose", CloseFromTheTaskList},
+                                         OutsideClose{"TaskkillWithoutForce", Taskkill},
+                                         OutsideClose{"EndOfTheSession", EndTheSession}),
+                         [](const testing::TestParamInfo<OutsideClose>& tested) {
+                             return std::string(tested.param.name);
+                         });
+
+// ---- Out of the way, still watching -------------------------------------------------
+
+struct OutOfTheWay {
+    const char* name;
+    const wchar_t* button;
+    bool (*done)(HWND main);
+};
+
+void PrintTo(const OutOfTheWay& tested, std::ostream* out) { *out << tested.name; }
+
+bool Minimised(HWND main) { return IsIconic(main) != FALSE; }
+bool Hidden(HWND main) { return IsWindow(main) && !IsWindowVisible(main); }
+
+class DormelloOutOfTheWay : public DormelloMainWindowTest,
+                            public testing::WithParamInterface<OutOfTheWay> {};
+
+TEST_P(DormelloOutOfTheWay, DoesWhatTheButtonSaysAndStillAnswersTheDialog) {
+    const OutOfTheWay& param = GetParam();
+    HWND main = nullptr;
+    Process dormello = StartDormello(L"R", folder_, main);
+    const auto button = FindControl(main, param.button);
+    ASSERT_TRUE(button.has_value());
+
+    PressButton(button->handle);
+    ASSERT_TRUE(WaitUntil([&] { return param.done(main); })) << Describe(dormello);
+
+    auto standIn = ShutdownStandIn::Start(folder_);
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    EXPECT_TRUE(standIn.WaitForSelection(kRestart)) << standIn.Log().Text();
+    EXPECT_TRUE(param.done(main));
+    EXPECT_EQ(MessageBoxOf(dormello), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, DormelloOutOfTheWay,
+                         testing::Values(OutOfTheWay{"Minimise", kMinimise, Minimised},
+                                         OutOfTheWay{"Hide", kHide, Hidden}),
+                         [](const testing::TestParamInfo<OutOfTheWay>& tested) {
+                             return std::string(tested.param.name);
+                         });
+
+}  // namespace
+}  // namespace e2e

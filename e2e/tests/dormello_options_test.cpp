@@ -1,0 +1,819 @@
+// The preselector's options dialog, used as a person uses it: keys typed into the
+// foreground window go through the real dialog manager (Tab, Enter, Esc, access
+// letters); what the dialog shows is read from outside, and the settings file is read
+// back from disk. A beep (Cancel at start-up) cannot be observed from here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/driver/environment.h"
+#include "e2e/driver/keys.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/shutdown_standin.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/wait.h"
+#include "e2e/driver/windows.h"
+
+namespace e2e {
+namespace {
+
+constexpr wchar_t kMessageTitle[] = L"Tobrin's Utilities";
+constexpr wchar_t kMainTitle[] = L"Dormello";
+constexpr wchar_t kDialogTitle[] = L"Change Shutdown Options";
+constexpr wchar_t kStatusPrefix[] = L"Shutdown Option set to: ";
+constexpr wchar_t kSettingsName[] = L"QUINTARO.INI";
+
+// A start-up takes well under this under Wine, the first start in a new prefix included.
+constexpr Millis kStartTimeout{20000};
+// How far a centred window may sit from the exact centre (odd sizes round).
+constexpr LONG kCentreTolerance = 3;
+// Twips converted to pixels may round either way.
+constexpr LONG kPixelTolerance = 1;
+
+// The stand-in dialog's options, in the order of their indexes.
+constexpr int kRestartIndex = 1;
+constexpr int kMsDosIndex = 2;
+
+// ---- Settings files ------------------------------------------------------------------
+
+struct IniEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+
+    bool operator==(const IniEntry&) const = default;
+};
+
+// The key lines of a settings file with the section each is in; comments and blank
+// lines are left out.
+std::vector<IniEntry> IniEntries(const std::string& bytes) {
+    std::vector<IniEntry> entries;
+    std::string section;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find('\n', pos);
+        if (end == std::string::npos) {
+            end = bytes.size();
+        }
+        std::string line = bytes.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty() || line.front() == ';') {
+            continue;
+        }
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            entries.push_back({section, line.substr(0, equals), line.substr(equals + 1)});
+        }
+    }
+    return entries;
+}
+
+std::string Describe(const std::vector<IniEntry>& entries) {
+    std::string text;
+    for (const auto& entry : entries) {
+        text += "[" + entry.section + "] " + entry.key + "=" + entry.value + "\n";
+    }
+    return text.empty() ? "(no keys)\n" : text;
+}
+
+// `bytes` with the first occurrence of the line `from` replaced by `to`.
+std::string ReplaceLine(std::string bytes, const std::string& from, const std::string& to) {
+    const size_t at = bytes.find(from + "\r\n");
+    if (at != std::string::npos) {
+        bytes.replace(at, from.size(), to);
+    }
+    return bytes;
+}
+
+// Shows control characters of a file's bytes, for failure messages.
+std::string Visible(const std::string& bytes) {
+    std::string text;
+    for (const char ch : bytes) {
+        if (ch == '\r') {
+            text += "\\r";
+        } else if (ch == '\n') {
+            text += "\\n\n";
+        } else {
+            text += ch;
+        }
+    }
+    return text;
+}
+
+// ---- Typing --------------------------------------------------------------------------
+
+// The unshifted key that types `letter` ('m' types m).
+Chord Letter(wchar_t letter) { return Key(static_cast<WORD>(VkKeyScanW(letter) & 0xFF)); }
+Chord ShiftTab() { return Chord{{VK_SHIFT}, VK_TAB}; }
+
+// Types into `window` once it has become the foreground window by itself; the test never
+// brings it forward, so a window that does not take the focus fails here.
+testing::AssertionResult TypeWhenForeground(HWND window, const std::vector<Chord>& chords) {
+    if (!WaitUntil([&] { return IsForeground(window); })) {
+        return testing::AssertionFailure()
+               << "\"" << ToUtf8(WindowText(window)) << "\" never became the foreground window";
+    }
+    if (!TypeInto(window, chords, kDefaultTimeout)) {
+        return testing::AssertionFailure() << "the keys could not be typed";
+    }
+    return testing::AssertionSuccess();
+}
+
+// How the user leaves the options dialog without saving.
+enum class CancelBy { EscKey, AltC, ClickCancel, CloseBox };
+
+struct CancelCase {
+    const char* name;
+    CancelBy how;
+};
+
+const CancelCase kCancelCases[] = {
+    {"Esc", CancelBy::EscKey},
+    {"AltC", CancelBy::AltC},
+    {"CancelButtonClicked", CancelBy::ClickCancel},
+    {"CloseBox", CancelBy::CloseBox},
+};
+
+void PrintTo(const CancelCase& tested, std::ostream* out) { *out << tested.name; }
+
+std::string CancelName(const testing::TestParamInfo<CancelCase>& tested) {
+    return tested.param.name;
+}
+
+// How the user saves.
+struct SaveCase {
+    const char* name;
+    Chord chord;
+};
+
+void PrintTo(const SaveCase& tested, std::ostream* out) { *out << tested.name; }
+
+std::string SaveName(const testing::TestParamInfo<SaveCase>& tested) { return tested.param.name; }
+
+// ---- The fixture ---------------------------------------------------------------------
+
+class DormelloOptions : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
+            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
+    }
+
+    void TearDown() override {
+        // A read-only file a test made is left writable for whoever cleans up.
+        SetFileAttributesW(settingsPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+
+    void StartDormello() { dormello_ = Process::Start(ExePath(L"dormello32.exe"), {}, folder_); }
+
+    std::string Ended() const {
+        if (dormello_.Running()) {
+            return "dormello32.exe is running";
+        }
+        return "dormello32.exe ended with exit code " + std::to_string(dormello_.ExitCode());
+    }
+
+    // A shown top-level window of the preselector with this class (empty: any) and title.
+    HWND Shown(const std::wstring& className, const std::wstring& title) const {
+        for (HWND window : TopLevelWindows(dormello_.Pid())) {
+            if (IsWindowVisible(window) && WindowText(window) == title &&
+                (className.empty() || ClassName(window) == className)) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
+
+    HWND WaitForShown(const std::wstring& className, const std::wstring& title,
+                      Millis timeout = kDefaultTimeout) const {
+        HWND window = nullptr;
+        WaitUntil(
+            [&] {
+                window = Shown(className, title);
+                return window != nullptr || !dormello_.Running();
+            },
+            timeout);
+        return window;
+    }
+
+    HWND WaitForMessageBox() const { return WaitForShown(L"#32770", kMessageTitle); }
+
+    // Start-up without a valid key: the message box, accepted with Enter, then the
+    // options dialog.
+    void StartWithoutSettingsUpToTheDialog() {
+        StartDormello();
+        HWND box = WaitForShown(L"#32770", kMessageTitle, kStartTimeout);
+        ASSERT_NE(box, nullptr) << "no message box titled \"Tobrin's Utilities\"; " << Ended();
+        const std::wstring expected = L"Invalid Shutdown Option in " + settingsPath_;
+        const auto texts = StaticTexts(box);
+        EXPECT_NE(std::find(texts.begin(), texts.end(), expected), texts.end())
+            << "the box does not read: " << ToUtf8(expected);
+        ASSERT_TRUE(TypeWhenForeground(box, {Key(VK_RETURN)}));
+        WaitForDialog();
+    }
+
+    // A settings file with `bytes` (none: the one already there), then start-up up to
+    // the main window in front.
+    void StartWithSettingsUpToTheMainWindow(const std::optional<std::string>& bytes) {
+        if (bytes) {
+            ASSERT_TRUE(WriteBytes(settingsPath_, *bytes));
+        }
+        StartDormello();
+        main_ = WaitForShown({}, kMainTitle, kStartTimeout);
+        ASSERT_NE(main_, nullptr) << "the main window \"Dormello\" did not appear; " << Ended();
+        ASSERT_TRUE(WaitUntil([&] { return IsForeground(main_); }))
+            << "the main window did not take the focus";
+    }
+
+    // Change Options (Alt+C) on the main window, then the dialog.
+    void OpenFromMainWindow() {
+        ASSERT_TRUE(TypeWhenForeground(main_, {Alt(L'C')}));
+        WaitForDialog();
+    }
+
+    // Waits for the options dialog in front and finds its controls.
+    void WaitForDialog() {
+        dialog_ = WaitForShown({}, kDialogTitle, kStartTimeout);
+        ASSERT_NE(dialog_, nullptr)
+            << "the dialog \"Change Shutdown Options\" did not appear; " << Ended();
+        ASSERT_TRUE(WaitUntil([&] { return IsForeground(dialog_); }))
+            << "the options dialog did not take the focus";
+        for (const auto& control : Controls(dialog_)) {
+            if (_wcsicmp(control.className.c_str(), L"Edit") == 0) {
+                edit_ = control.handle;
+            } else if (control.text == L"Hide Icon:") {
+                check_ = control.handle;
+            } else if (control.text == L"&Save") {
+                save_ = control.handle;
+            } else if (control.text == L"&Cancel") {
+                cancel_ = control.handle;
+            }
+        }
+        ASSERT_NE(edit_, nullptr) << "the dialog has no text box";
+        ASSERT_NE(check_, nullptr) << "the dialog has no \"Hide Icon:\" check box";
+        ASSERT_NE(save_, nullptr) << "the dialog has no \"&Save\" button";
+        ASSERT_NE(cancel_, nullptr) << "the dialog has no \"&Cancel\" button";
+    }
+
+    // Types into the dialog's text box, and waits until it shows `shown`.
+    void TypeKey(const std::vector<Chord>& chords, const std::wstring& shown) {
+        ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == edit_; }))
+            << "the text box does not have the focus";
+        ASSERT_TRUE(TypeWhenForeground(dialog_, chords));
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(edit_) == shown; }))
+            << "the text box shows \"" << ToUtf8(WindowText(edit_)) << "\", not \"" << ToUtf8(shown)
+            << "\"";
+    }
+
+    // Replaces the box's key as a person does: to the end, rub out, type.
+    void ReplaceKey(wchar_t typed, const std::wstring& shown) {
+        TypeKey({Key(VK_END), Key(VK_BACK), Letter(typed)}, shown);
+    }
+
+    // Tab to the check box, Space ticks it, Shift+Tab back to the text box.
+    void TickHideIcon() {
+        ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_TAB)}));
+        ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == check_; }))
+            << "Tab did not move the focus to the check box";
+        ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_SPACE)}));
+        ASSERT_TRUE(WaitUntil([&] { return IsChecked(check_); })) << "Space did not tick it";
+        ASSERT_TRUE(TypeWhenForeground(dialog_, {ShiftTab()}));
+        ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == edit_; }))
+            << "Shift+Tab did not move the focus back to the text box";
+    }
+
+    void Cancel(CancelBy how) {
+        switch (how) {
+            case CancelBy::EscKey:
+                ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_ESCAPE)}));
+                break;
+            case CancelBy::AltC:
+                ASSERT_TRUE(TypeWhenForeground(dialog_, {Alt(L'C')}));
+                break;
+            case CancelBy::ClickCancel:
+                PressButton(cancel_);
+                break;
+            case CancelBy::CloseBox:
+                // What a click on the close box sends.
+                PostMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
+                break;
+        }
+    }
+
+    testing::AssertionResult DialogCloses() const {
+        if (WaitUntil([&] { return !IsWindow(dialog_) || !IsWindowVisible(dialog_); })) {
+            return testing::AssertionSuccess();
+        }
+        return testing::AssertionFailure() << "the options dialog is still open";
+    }
+
+    // The main window's status label ("Shutdown Option set to: ..."); "" when none.
+    std::wstring StatusText() const {
+        for (const auto& text : StaticTexts(main_)) {
+            if (text.starts_with(kStatusPrefix)) {
+                return text;
+            }
+        }
+        return {};
+    }
+
+    std::wstring ExpectedStatus(const std::wstring& key) const {
+        return kStatusPrefix + key + L"\r\nfrom " + settingsPath_;
+    }
+
+    testing::AssertionResult StatusBecomes(const std::wstring& expected) const {
+        if (WaitUntil([&] { return StatusText() == expected; })) {
+            return testing::AssertionSuccess();
+        }
+        return testing::AssertionFailure() << "the status label reads \"" << ToUtf8(StatusText())
+                                           << "\", not \"" << ToUtf8(expected) << "\"";
+    }
+
+    std::string SettingsBytes() const { return ReadBytes(settingsPath_).value_or("(no file)"); }
+
+    // A shutdown dialog opened now gets Alt+`letter`: the stand-in's option at `index` is
+    // selected, and the dialog saw the letter as a system character.
+    testing::AssertionResult NextShutdownDialogGets(wchar_t letter, int index) const {
+        auto standIn = ShutdownStandIn::Start(folder_);
+        if (standIn.Command(L"open") != 1) {
+            return testing::AssertionFailure() << "the stand-in did not open its dialog";
+        }
+        // The letter's case depends on whether Shift was held with Alt; the dialog
+        // manager takes either as the access letter.
+        const std::string lower(1, static_cast<char>(towlower(letter)));
+        const std::string upper(1, static_cast<char>(towupper(letter)));
+        const std::string title = ToUtf8(standIn.DialogTitle());
+        const auto key = standIn.Log().WaitFor([&](const LogLine& l) {
+            return l.event == "key" && l.Field("msg") == "WM_SYSCHAR" && l.Field("top") == title &&
+                   (l.Field("char") == lower || l.Field("char") == upper);
+        });
+        if (!key || !standIn.WaitForSelection(index)) {
+            return testing::AssertionFailure()
+                   << "the shutdown dialog did not get Alt+" << upper << "; its log:\n"
+                   << standIn.Log().Text();
+        }
+        return testing::AssertionSuccess();
+    }
+
+    const std::wstring folder_ = NewScratchFolder(L"options");
+    const std::wstring settingsPath_ = folder_ + L"\\" + kSettingsName;
+    Process dormello_;
+    HWND main_ = nullptr;
+    HWND dialog_ = nullptr;
+    HWND edit_ = nullptr;
+    HWND check_ = nullptr;
+    HWND save_ = nullptr;
+    HWND cancel_ = nullptr;
+};
+
+const std::string kSettingsR = "[Shutdown]\r\nOption=R\r\nHide=False\r\n";
+
+// ---- Start-up without a valid key ----------------------------------------------------
+
+TEST_F(DormelloOptions, AtStartUpTheDialogHasNoOwnerIsCentredOnTheScreenAndStaysOutOfTheTaskbar) {
+    ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
+
+    HWND owner = GetWindow(dialog_, GW_OWNER);
+    if (owner != nullptr) {
+        EXPECT_EQ(ProcessOf(owner), dormello_.Pid()) << "owned by another program's window";
+        EXPECT_FALSE(IsWindowVisible(owner))
+            << "owned by the shown window \"" << ToUtf8(WindowText(owner)) << "\"";
+    }
+    const LONG_PTR exStyle = GetWindowLongPtrW(dialog_, GWL_EXSTYLE);
+    EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0) << "asks for a taskbar button";
+    EXPECT_TRUE(owner != nullptr || (exStyle & WS_EX_TOOLWINDOW) != 0)
+        << "an unowned window gets a taskbar button";
+
+    RECT rect{};
+    ASSERT_TRUE(GetWindowRect(dialog_, &rect));
+    const LONG screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const LONG screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_NEAR(rect.left + rect.right, screenWidth, 2 * kCentreTolerance)
+        << "left " << rect.left << ", right " << rect.right << " on a screen " << screenWidth
+        << " wide";
+    EXPECT_NEAR(rect.top + rect.bottom, screenHeight, 2 * kCentreTolerance)
+        << "top " << rect.top << ", bottom " << rect.bottom << " on a screen " << screenHeight
+        << " high";
+    EXPECT_EQ(WindowText(edit_), L"") << "no key is known yet";
+    EXPECT_FALSE(IsChecked(check_));
+}
+
+TEST_F(DormelloOptions, TheTextBoxShowsATypedLetterUpperCasedAndRefusesASecondCharacter) {
+    ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
+
+    ASSERT_NO_FATAL_FAILURE(TypeKey({Letter(L'r')}, L"R"));
+    // The second letter, then Tab: once the focus has moved, the letter was handled.
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Letter(L's'), Key(VK_TAB)}));
+    ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == check_; }))
+        << "Tab did not move the focus to the check box";
+    EXPECT_EQ(WindowText(edit_), L"R");
+}
+
+class DormelloStartupSave : public DormelloOptions, public testing::WithParamInterface<SaveCase> {};
+
+TEST_P(DormelloStartupSave, SavesHideAndOptionThenTheMainWindowAndTheShutdownDialogUseTheKey) {
+    ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
+    ASSERT_NO_FATAL_FAILURE(TypeKey({Letter(L'r')}, L"R"));
+
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {GetParam().chord}));
+
+    EXPECT_TRUE(DialogCloses());
+    main_ = WaitForShown({}, kMainTitle);
+    ASSERT_NE(main_, nullptr) << "the main window did not appear; " << Ended();
+    EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"R")));
+    const std::string bytes = SettingsBytes();
+    const std::vector<IniEntry> expected{{"Shutdown", "Hide", "False"},
+                                         {"Shutdown", "Option", "R"}};
+    EXPECT_EQ(IniEntries(bytes), expected) << "the file holds:\n"
+                                           << Describe(IniEntries(bytes)) << "bytes:\n"
+                                           << Visible(bytes);
+    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestartIndex));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, DormelloStartupSave,
+                         testing::Values(SaveCase{"Enter", Key(VK_RETURN)},
+                                         SaveCase{"AltS", Alt(L'S')}),
+                         SaveName);
+
+TEST_F(DormelloOptions, AtStartUpSavingAnEmptyBoxWritesItAndEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
+    ASSERT_EQ(WindowText(edit_), L"");
+
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
+
+    EXPECT_TRUE(dormello_.WaitForExit(kDefaultTimeout)) << Ended();
+    // What was saved stays saved; it reads as invalid at the next start.
+    const std::string bytes = SettingsBytes();
+    const std::vector<IniEntry> expected{{"Shutdown", "Hide", "False"}, {"Shutdown", "Option", ""}};
+    EXPECT_EQ(IniEntries(bytes), expected) << "the file holds:\n"
+                                           << Describe(IniEntries(bytes)) << "bytes:\n"
+                                           << Visible(bytes);
+}
+
+class DormelloStartupCancel : public DormelloOptions,
+                              public testing::WithParamInterface<CancelCase> {};
+
+TEST_P(DormelloStartupCancel, EndsTheProgramWithoutWritingASettingsFile) {
+    ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
+    ASSERT_NO_FATAL_FAILURE(TypeKey({Letter(L'r')}, L"R"));
+
+    ASSERT_NO_FATAL_FAILURE(Cancel(GetParam().how));
+
+    EXPECT_TRUE(dormello_.WaitForExit(kDefaultTimeout)) << Ended();
+    EXPECT_FALSE(FileExists(settingsPath_)) << "written:\n" << Visible(SettingsBytes());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloStartupCancel, testing::ValuesIn(kCancelCases), CancelName);
+
+// ---- Change Options on the main window -----------------------------------------------
+
+TEST_F(DormelloOptions, ChangeOptionsOpensTheDialogCentredOnTheMainWindowWhichStaysDisabled) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+
+    EXPECT_EQ(GetWindow(dialog_, GW_OWNER), main_);
+    EXPECT_FALSE(IsWindowEnabled(main_)) << "the main window takes input under the dialog";
+    RECT dialog{};
+    RECT main{};
+    ASSERT_TRUE(GetWindowRect(dialog_, &dialog));
+    ASSERT_TRUE(GetWindowRect(main_, &main));
+    EXPECT_NEAR(dialog.left + dialog.right, main.left + main.right, 2 * kCentreTolerance)
+        << "dialog " << dialog.left << ".." << dialog.right << ", main window " << main.left << ".."
+        << main.right;
+    EXPECT_NEAR(dialog.top + dialog.bottom, main.top + main.bottom, 2 * kCentreTolerance)
+        << "dialog " << dialog.top << ".." << dialog.bottom << ", main window " << main.top << ".."
+        << main.bottom;
+    EXPECT_EQ(WindowText(edit_), L"R") << "the key in force";
+    EXPECT_FALSE(IsChecked(check_)) << "Hide=False";
+    // Keys typed at the main window now reach the dialog alone.
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_ESCAPE)}));
+    EXPECT_TRUE(DialogCloses());
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }))
+        << "the main window stays disabled after the dialog closed";
+}
+
+TEST_F(DormelloOptions, SavingANewKeyShowsItAtOnceAndTheNextShutdownDialogGetsIt) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    const std::wstring before = StatusText();
+    ASSERT_EQ(before, ExpectedStatus(L"R"));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    ASSERT_NO_FATAL_FAILURE(ReplaceKey(L'm', L"M"));
+
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
+
+    EXPECT_TRUE(DialogCloses());
+    EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"M")));
+    const std::wstring after = StatusText();
+    EXPECT_EQ(after.substr(after.find(L"\r\n")), before.substr(before.find(L"\r\n")))
+        << "the second line changed";
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }));
+    EXPECT_TRUE(IsWindowVisible(main_));
+    const std::string bytes = SettingsBytes();
+    EXPECT_EQ(bytes, ReplaceLine(kSettingsR, "Option=R", "Option=M")) << Visible(bytes);
+    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDosIndex));
+}
+
+TEST_F(DormelloOptions, SavingWithHideIconTickedHidesTheMainWindowWhenTheDialogCloses) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    ASSERT_NO_FATAL_FAILURE(TickHideIcon());
+
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
+
+    EXPECT_TRUE(DialogCloses());
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }))
+        << "the main window is still shown";
+    EXPECT_TRUE(dormello_.Running()) << Ended();
+    const std::string bytes = SettingsBytes();
+    EXPECT_EQ(bytes, ReplaceLine(kSettingsR, "Hide=False", "Hide=True")) << Visible(bytes);
+    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestartIndex)) << "hidden, it keeps working";
+}
+
+class DormelloChangeCancel : public DormelloOptions,
+                             public testing::WithParamInterface<CancelCase> {};
+
+TEST_P(DormelloChangeCancel, LeavesTheFileTheLabelAndTheKeyInForceAsTheyWere) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    ASSERT_NO_FATAL_FAILURE(ReplaceKey(L'm', L"M"));
+    ASSERT_NO_FATAL_FAILURE(TickHideIcon());
+
+    ASSERT_NO_FATAL_FAILURE(Cancel(GetParam().how));
+
+    EXPECT_TRUE(DialogCloses());
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }));
+    EXPECT_TRUE(IsWindowVisible(main_)) << "Hide Icon was not saved";
+    EXPECT_EQ(StatusText(), ExpectedStatus(L"R"));
+    EXPECT_EQ(SettingsBytes(), kSettingsR) << Visible(SettingsBytes());
+    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestartIndex));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCases), CancelName);
+
+// ---- The settings file ---------------------------------------------------------------
+
+TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
+    // No blank lines: Wine's profile writer drops them from a file it rewrites, where
+    // Windows keeps them; that is the system's doing, not the preselector's.
+    const std::string original =
+        "; Tobrin's Utilities settings\r\n"
+        "[General]\r\n"
+        "Colour=Blue\r\n"
+        "Option=Z\r\n"
+        "[Shutdown]\r\n"
+        "; the key typed into the shutdown dialog\r\n"
+        "Option=R\r\n"
+        "Delay=5\r\n"
+        "Hide=False\r\n"
+        "[Other]\r\n"
+        "; last words\r\n"
+        "Hide=Maybe\r\n";
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(original));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    ASSERT_NO_FATAL_FAILURE(ReplaceKey(L'm', L"M"));
+    ASSERT_NO_FATAL_FAILURE(TickHideIcon());
+
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
+
+    EXPECT_TRUE(DialogCloses());
+    const std::string expected =
+        ReplaceLine(ReplaceLine(original, "Option=R", "Option=M"), "Hide=False", "Hide=True");
+    const std::string bytes = SettingsBytes();
+    EXPECT_EQ(bytes, expected) << "the file holds:\n"
+                               << Visible(bytes) << "expected:\n"
+                               << Visible(expected);
+}
+
+// Why the settings file cannot be written when Save is pressed.
+enum class Unwritable { ReadOnlyAttribute, OpenWithoutSharing };
+
+struct UnwritableCase {
+    const char* name;
+    Unwritable why;
+};
+
+void PrintTo(const UnwritableCase& tested, std::ostream* out) { *out << tested.name; }
+
+class DormelloUnwritableSettings : public DormelloOptions,
+                                   public testing::WithParamInterface<UnwritableCase> {
+  protected:
+    void TearDown() override {
+        if (holder_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(holder_);
+        }
+        DormelloOptions::TearDown();
+    }
+
+    // Makes the settings file unwritable for the preselector; false when this system
+    // does not refuse the write (see the skip below).
+    bool MakeUnwritable() {
+        if (GetParam().why == Unwritable::ReadOnlyAttribute) {
+            if (!SetFileAttributesW(settingsPath_.c_str(), FILE_ATTRIBUTE_READONLY)) {
+                return false;
+            }
+            HANDLE probe = CreateFileW(settingsPath_.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (probe == INVALID_HANDLE_VALUE) {
+                return true;
+            }
+            CloseHandle(probe);
+            return false;
+        }
+        // Held open with no sharing, as an editor or a backup program may hold it.
+        holder_ = CreateFileW(settingsPath_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        return holder_ != INVALID_HANDLE_VALUE;
+    }
+
+    void Release() {
+        if (holder_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(holder_);
+            holder_ = INVALID_HANDLE_VALUE;
+        }
+    }
+
+    HANDLE holder_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_P(DormelloUnwritableSettings, SaveNamesTheFileInAMessageAndTheNewKeyStillApplies) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    ASSERT_NO_FATAL_FAILURE(ReplaceKey(L'm', L"M"));
+    if (!MakeUnwritable()) {
+        // Wine run as root opens a read-only file for writing: the attribute is only the
+        // Unix mode bits, which root passes.
+        GTEST_SKIP() << "this system lets the test itself write the read-only file";
+    }
+
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
+
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "no message box titled \"Tobrin's Utilities\"; " << Ended()
+                            << "; the file holds:\n"
+                            << Visible(SettingsBytes());
+    Screenshot(L"dormello_options_unwritable_" + FromUtf8(GetParam().name), box);
+    const auto texts = StaticTexts(box);
+    EXPECT_TRUE(std::any_of(
+        texts.begin(), texts.end(),
+        [&](const std::wstring& text) { return text.find(settingsPath_) != std::wstring::npos; }))
+        << "the box does not name " << ToUtf8(settingsPath_);
+    ASSERT_TRUE(TypeWhenForeground(box, {Key(VK_RETURN)}));
+    EXPECT_TRUE(DialogCloses());
+    EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"M")));
+    Release();
+    EXPECT_EQ(SettingsBytes(), kSettingsR) << Visible(SettingsBytes());
+    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDosIndex));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DormelloUnwritableSettings,
+                         testing::Values(UnwritableCase{"ReadOnly", Unwritable::ReadOnlyAttribute},
+                                         UnwritableCase{"OpenWithoutSharing",
+                                                        Unwritable::OpenWithoutSharing}),
+                         [](const testing::TestParamInfo<UnwritableCase>& tested) {
+                             return std::string(tested.param.name);
+                         });
+
+// ---- Layout --------------------------------------------------------------------------
+
+using DormelloOptionsLayout = DormelloOptions;
+
+LONG Pixels(LONG twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+std::string Sizes(const RECT& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + " " +
+           std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top);
+}
+
+TEST_F(DormelloOptionsLayout, ControlsSitWhereTheTwipsPutThemAtTheDisplayDpi) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    const std::wstring picture = Screenshot(L"dormello_options_dialog", dialog_);
+    if (!Env().screenshotDir.empty()) {
+        EXPECT_FALSE(picture.empty()) << "the screenshot could not be written";
+    }
+
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    RecordProperty("dpi", dpi);
+
+    EXPECT_EQ(WindowText(dialog_), kDialogTitle);
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(dialog_, &client));
+    EXPECT_NEAR(client.right, Pixels(4530, dpi), kPixelTolerance) << "client width";
+    EXPECT_NEAR(client.bottom, Pixels(2520, dpi), kPixelTolerance) << "client height";
+
+    struct Expected {
+        const char* name;
+        const wchar_t* className;
+        const wchar_t* text;
+        LONG left, top, width, height;
+    };
+    const Expected designs[] = {
+        {"lblShutdown", L"Static", L"Shutdown Shortcut Key:", 180, 360, 2775, 315},
+        {"txtShutDownOption", L"Edit", L"R", 3060, 360, 375, 315},
+        {"chkHideIcon", L"Button", L"Hide Icon:", 2040, 960, 1395, 495},
+        {"cmdSave", L"Button", L"&Save", 2460, 1800, 1695, 495},
+        {"cmdCancel", L"Button", L"&Cancel", 360, 1800, 1695, 495},
+    };
+    const auto controls = Controls(dialog_);
+    EXPECT_EQ(controls.size(), std::size(designs)) << "controls on the dialog";
+    for (const auto& design : designs) {
+        SCOPED_TRACE(design.name);
+        const auto found = std::find_if(controls.begin(), controls.end(), [&](const Control& c) {
+            return _wcsicmp(c.className.c_str(), design.className) == 0 && c.text == design.text;
+        });
+        ASSERT_NE(found, controls.end())
+            << "no " << ToUtf8(design.className) << " \"" << ToUtf8(design.text) << "\"";
+        const RECT expected{Pixels(design.left, dpi), Pixels(design.top, dpi),
+                            Pixels(design.left + design.width, dpi),
+                            Pixels(design.top + design.height, dpi)};
+        const RECT& actual = found->rect;
+        const std::string message = "at " + Sizes(actual) + ", designed " + Sizes(expected);
+        EXPECT_NEAR(actual.left, expected.left, kPixelTolerance) << message;
+        EXPECT_NEAR(actual.top, expected.top, kPixelTolerance) << message;
+        EXPECT_NEAR(actual.right - actual.left, Pixels(design.width, dpi), kPixelTolerance)
+            << message;
+        EXPECT_NEAR(actual.bottom - actual.top, Pixels(design.height, dpi), kPixelTolerance)
+            << message;
+        EXPECT_TRUE(found->visible && found->enabled) << message;
+    }
+
+    // Styles a person sees: the label's text to the right, the key centred, the box to
+    // the right of its caption, Save the default button.
+    const auto style = [](HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); };
+    for (const auto& control : controls) {
+        if (control.text == L"Shutdown Shortcut Key:") {
+            EXPECT_EQ(style(control.handle) & SS_TYPEMASK, SS_RIGHT) << "label alignment";
+        }
+    }
+    EXPECT_EQ(style(edit_) & (ES_CENTER | ES_RIGHT), ES_CENTER) << "text box alignment";
+    EXPECT_NE(style(check_) & BS_LEFTTEXT, 0) << "check box to the right of its caption";
+    EXPECT_EQ(style(save_) & BS_TYPEMASK, BS_DEFPUSHBUTTON) << "Save is the default button";
+    DWORD_PTR limit = 0;
+    ASSERT_NE(SendMessageTimeoutW(edit_, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 5000, &limit), 0);
+    EXPECT_EQ(limit, 1U) << "characters the text box takes";
+}
+
+TEST_F(DormelloOptionsLayout, TheBackgroundIsLightGreyAroundAndBehindTheLabels) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    // Let the dialog paint, then read the screen at points no text covers.
+    Screenshot(L"dormello_options_dialog_background", dialog_);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    struct Spot {
+        const char* where;
+        LONG x, y;  // twips in the client area
+    };
+    const Spot spots[] = {
+        {"the form below the label", 600, 1200},
+        {"the label's empty left end", 240, 420},
+        {"the form between the buttons", 2250, 2000},
+    };
+    for (const auto& spot : spots) {
+        POINT at{Pixels(spot.x, dpi), Pixels(spot.y, dpi)};
+        ClientToScreen(dialog_, &at);
+        const COLORREF colour = GetPixel(screen, at.x, at.y);
+        EXPECT_EQ(colour, RGB(192, 192, 192))
+            << spot.where << ": R" << int{GetRValue(colour)} << " G" << int{GetGValue(colour)}
+            << " B" << int{GetBValue(colour)};
+    }
+    ReleaseDC(nullptr, screen);
+}
+
+TEST_F(DormelloOptionsLayout, TheTextBoxHasTheFocusAtOpenAndTabVisitsTheControlsInOrder) {
+    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
+    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+
+    EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == edit_; }))
+        << "the focus is on \"" << ToUtf8(WindowText(FocusedWindow(dialog_))) << "\"";
+    const std::vector<std::pair<const char*, HWND>> order{
+        {"the check box", check_}, {"Save", save_}, {"Cancel", cancel_}, {"the text box", edit_}};
+    for (const auto& [name, expected] : order) {
+        ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_TAB)}));
+        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == expected; }))
+            << "Tab should reach " << name << "; the focus is on \""
+            << ToUtf8(WindowText(FocusedWindow(dialog_))) << "\"";
+    }
+    for (auto it = order.rbegin() + 1; it != order.rend(); ++it) {
+        ASSERT_TRUE(TypeWhenForeground(dialog_, {ShiftTab()}));
+        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == it->second; }))
+            << "Shift+Tab should reach " << it->first;
+    }
+}
+
+}  // namespace
+}  // namespace e2e
