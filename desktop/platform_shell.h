@@ -50,8 +50,10 @@ class PlatformShell {
     // throws DesktopError before anything is typed. With `wait` it returns only once
     // the receiving program has handled the keys.
     void SendKeystrokes(std::u16string_view keys, bool wait);
-    // As SendKeystrokes, but types only while `target` is the foreground window;
-    // returns false, having typed nothing, when it is not.
+    // As SendKeystrokes, but only into `target`'s program: returns false, having typed
+    // nothing, when `target` is not the foreground window at the start; keys after the
+    // first go on while any window of that program is in front (they may open its menus
+    // and dialogs), and throw DesktopError, typing no more, once another program is.
     bool SendKeystrokesInto(WindowHandle target, std::u16string_view keys, bool wait);
 
     // Runs every pending event of this program, then returns; never waits.

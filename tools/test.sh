@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs every test: the host tree's unit tests, then the Windows tree's end-to-end suite
-# under Wine. Meant for a fresh Debian 12 run as root: whatever is missing is installed
-# first. Exits non-zero on the first failure.
+# Runs every test: the host tree's unit tests, the same under the address and
+# undefined-behaviour sanitizers, a bounded fuzzing run of each fuzz target, then the
+# Windows tree's end-to-end suite under Wine. Meant for a fresh Debian 12 run as root:
+# whatever is missing is installed first. Exits non-zero on the first failure.
 #
 # Environment: HOST_BUILD_DIR (default build/host), WIN_BUILD_DIR (default build/win),
-# JOBS (default: the number of processors).
+# ASAN_BUILD_DIR (default build/asan), FUZZ_BUILD_DIR (default build/fuzz), FUZZ_SECONDS
+# (per fuzz target, default 60), JOBS (default: the number of processors).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -26,6 +28,10 @@ stage "building the host tree"
 cmake --build "$host_build" -j "$jobs"
 stage "running the host tests"
 ctest --test-dir "$host_build" --output-on-failure -j "$jobs"
+stage "running the host tests under the sanitizers in ${ASAN_BUILD_DIR:-$root/build/asan}"
+"$root/tools/sanitize.sh"
+stage "fuzzing each target for ${FUZZ_SECONDS:-60} s in ${FUZZ_BUILD_DIR:-$root/build/fuzz}"
+"$root/tools/fuzz.sh"
 
 # --- Windows tree: the real programs, the stand-ins and the end-to-end suite.
 stage "configuring the Windows tree in $win_build"

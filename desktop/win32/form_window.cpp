@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "desktop/platform_shell.h"
 #include "desktop/win32/win32_text.h"
@@ -19,6 +20,15 @@ COLORREF ToColorRef(const Rgb& rgb) { return RGB(rgb.r, rgb.g, rgb.b); }
 HICON AppIcon() {
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+// The application icon's image drawn for the small-icon size (the caption, the taskbar),
+// rather than the large one shrunk.
+HICON SmallAppIcon() {
+    const auto icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                    GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    return icon != nullptr ? icon : AppIcon();
 }
 
 int ScreenDpi() {
@@ -119,7 +129,7 @@ Win32FormWindow::Win32FormWindow(FormHost& host, Form& form, HWND ownerForm, HWN
         SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(FontSpec{}, dpi)), FALSE);
         if (layout.appIcon) {
             SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon()));
-            SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon()));
+            SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallAppIcon()));
         }
         CreateControls(dpi);
     } catch (...) {
@@ -280,6 +290,8 @@ std::optional<LRESULT> Win32FormWindow::OnMessage(UINT message, WPARAM wparam, L
             return OnClose(kUnloadTaskList);
         case DM_GETDEFID:
             return OnGetDefId();
+        case kPresentMessage:
+            return OnPresent();
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLOREDIT:
@@ -362,14 +374,24 @@ const Win32FormWindow::Control& Win32FormWindow::ControlNamed(std::string_view n
     throw std::logic_error("form " + form_.Layout().name + " has no control " + std::string(name));
 }
 
+// Shown at the next turn of the message loop rather than at once: a form whose own
+// activation hides it again (a preselector started hidden, or hidden from the options
+// dialog) then never flashes on screen nor takes the focus from the user's window.
 void Win32FormWindow::Present() {
+    presentPending_ = true;
+    PostMessageW(hwnd_, kPresentMessage, 0, 0);
+}
+
+std::optional<LRESULT> Win32FormWindow::OnPresent() {
+    if (!std::exchange(presentPending_, false)) return 0;
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
-    if (presented_) return;
+    if (presented_) return 0;
     presented_ = true;
     if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
         SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
     }
+    return 0;
 }
 
 void Win32FormWindow::SetCaption(std::u16string_view caption) {
@@ -378,7 +400,10 @@ void Win32FormWindow::SetCaption(std::u16string_view caption) {
 
 std::u16string Win32FormWindow::Caption() const { return WindowText(hwnd_); }
 
-void Win32FormWindow::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE); }
+void Win32FormWindow::SetVisible(bool visible) {
+    if (!visible) presentPending_ = false;
+    ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+}
 
 bool Win32FormWindow::Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
 

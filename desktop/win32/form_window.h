@@ -73,6 +73,7 @@ class Win32FormWindow final : public FormWindow {
     bool TextChanged(Control& control);
     LRESULT OnClose(int unloadMode);
     LRESULT OnGetDefId() const;
+    std::optional<LRESULT> OnPresent();
     std::optional<LRESULT> OnCtlColor(UINT message, HDC dc, HWND child) const;
 
     void CreateControls(int dpi);
@@ -85,7 +86,10 @@ class Win32FormWindow final : public FormWindow {
     FormHost& host_;
     Form& form_;
     HWND hwnd_ = nullptr;
+    // Posted to itself by Present; see there.
+    static constexpr UINT kPresentMessage = WM_APP + 1;
     bool presented_ = false;
+    bool presentPending_ = false;
     bool modal_ = false;
     std::vector<Control> controls_;
     std::optional<COLORREF> background_;

@@ -111,8 +111,25 @@ WindowHandle Win32Shell::FindWindowA(std::u16string_view title) {
 }
 
 bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) {
+    DWORD targetProcess = 0;
+    if (onlyInto != 0) GetWindowThreadProcessId(ToHwnd(onlyInto), &targetProcess);
     for (const KeyStroke& stroke : strokes) {
-        if (onlyInto != 0 && HandleToLong(GetForegroundWindow()) != onlyInto) return false;
+        if (onlyInto != 0) {
+            HWND front = GetForegroundWindow();
+            if (&stroke == &strokes.front()) {
+                if (HandleToLong(front) != onlyInto) return false;
+            } else {
+                // The keys may open the target's own menus and dialogs, so typing goes on
+                // while any window of its program is in front. Once another program has
+                // come forward the rest cannot be delivered, and typing it again from the
+                // start would repeat what was typed.
+                DWORD frontProcess = 0;
+                GetWindowThreadProcessId(front, &frontProcess);
+                if (frontProcess != targetProcess) {
+                    throw DesktopError("typing stopped: another program came to the front");
+                }
+            }
+        }
         std::vector<INPUT> inputs = StrokeInputs(stroke);
         const auto count = static_cast<UINT>(inputs.size());
         const UINT inserted = SendInput(count, inputs.data(), sizeof(INPUT));

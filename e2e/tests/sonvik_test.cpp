@@ -1,0 +1,536 @@
+// The launcher (sonvik32.exe) seen from outside. It starts the volume control from the
+// Windows folder, types "%pr{TAB}{DOWN}~" into it once it is the foreground window, brings
+// "Recording Control" to the front and ends. When anything goes wrong it ends without a
+// window or a word, at the latest when its patience (30 s) runs out.
+//
+// The volume control is the stand-in installed as C:\windows\SNDVOL32.EXE. The launcher
+// starts it without arguments, so each test hands it its options (a log of its own among
+// them) through the environment the launcher inherits and passes on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "e2e/driver/environment.h"
+#include "e2e/driver/keys.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/process_tree.h"
+#include "e2e/driver/shutdown_standin.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/volume_standin.h"
+#include "e2e/driver/wait.h"
+#include "e2e/driver/windows.h"
+
+namespace e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr wchar_t kLauncher[] = L"sonvik32.exe";
+
+// "%pr{TAB}{DOWN}~" as the volume control's key-downs: Alt held for p, then r, Tab, Down
+// and Enter. (Key-ups are left out: the last one may arrive after the dialog has gone.)
+const std::vector<std::string> kRecordingKeyDowns{"WM_SYSKEYDOWN MENU", "WM_SYSKEYDOWN P",
+                                                  "WM_KEYDOWN R",       "WM_KEYDOWN TAB",
+                                                  "WM_KEYDOWN DOWN",    "WM_KEYDOWN RETURN"};
+
+// The launcher's patience, and generous bounds around it for a launcher that waits it
+// out: it must not give up long before, and must have given up well after.
+constexpr Millis kPatience{30000};
+constexpr Millis kGivesUpNotBefore{25000};
+constexpr Millis kGivesUpBy{45000};
+// A run with nothing to wait for ends well inside the patience; a launcher still running
+// at this bound is waiting it out.
+constexpr Millis kEndsWithoutWaitingOut{20000};
+
+std::string DescribeWindow(HWND window) {
+    if (window == nullptr) {
+        return "no window";
+    }
+    std::array<wchar_t, 256> title{};
+    const int length = GetWindowTextW(window, title.data(), static_cast<int>(title.size()));
+    return ToUtf8(ClassName(window)) + " \"" +
+           ToUtf8(std::wstring(title.data(), static_cast<size_t>(length))) + "\" of pid " +
+           std::to_string(ProcessOf(window));
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const auto& text : texts) {
+        joined.append("[").append(text).append("] ");
+    }
+    return joined;
+}
+
+// What a test saw of one launcher run.
+struct LauncherRun {
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    Millis lifetime{0};
+    // QueryPerformanceCounter when the test saw it ended: the clock of the stand-ins' logs.
+    std::int64_t endSeenAt = 0;
+    // Every visible top-level window of the launcher's own seen while it ran.
+    std::vector<std::string> windowsShown;
+};
+
+// Moves the installed volume control aside and puts it back when it goes out of scope,
+// whatever happened in between. The run's Wine prefix is its own, and the suite runs one
+// test at a time, so no other test can miss the file meanwhile.
+class VolumeControlMovedAside {
+  public:
+    VolumeControlMovedAside()
+        : path_(InstalledVolumeControlPath()),
+          aside_(path_ + L".moved-aside"),
+          moved_(MoveFileExW(path_.c_str(), aside_.c_str(), 0) != FALSE) {}
+    ~VolumeControlMovedAside() { PutBack(); }
+    VolumeControlMovedAside(const VolumeControlMovedAside&) = delete;
+    VolumeControlMovedAside& operator=(const VolumeControlMovedAside&) = delete;
+
+    bool Moved() const { return moved_; }
+    bool PutBack() {
+        if (moved_ && MoveFileExW(aside_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            moved_ = false;
+        }
+        return !moved_;
+    }
+
+  private:
+    std::wstring path_;
+    std::wstring aside_;
+    bool moved_;
+};
+
+class LauncherTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(FileExists(ExePath(kLauncher)))
+            << ToUtf8(kLauncher) << " is not in " << ToUtf8(Env().exeDir);
+    }
+
+    void TearDown() override {
+        // The launcher first, so that it starts nothing more; then every volume control
+        // it started, found by its parent process and by its log.
+        launcher_.Terminate();
+        TakeChargeOfVolumeControls();
+        volumeControls_.clear();
+        // The test's own processes ended with its body: none is left behind.
+        HWND left = nullptr;
+        EXPECT_TRUE(WaitUntil([&] {
+            const auto windows = VolumeControlWindows();
+            left = windows.empty() ? nullptr : windows.front();
+            return left == nullptr;
+        })) << "a volume control outlived the test: "
+            << DescribeWindow(left);
+    }
+
+    // Starts the launcher; the volume controls it starts take `options` and log to log_.
+    void StartLauncher(VolumeOptions options = {}) {
+        options.logPath = log_.Path();
+        const VolumeOptionsForChildren forChildren(options);
+        started_ = Clock::now();
+        launcher_ = Process::Start(ExePath(kLauncher), {}, folder_);
+    }
+
+    // Waits for the launcher to end by itself, noting every window it shows meanwhile.
+    LauncherRun WaitForLauncher(Millis timeout) {
+        LauncherRun run;
+        WaitUntil(
+            [&] {
+                NoteVisibleWindows(run);
+                return !launcher_.Running();
+            },
+            timeout);
+        run.ended = !launcher_.Running();
+        LARGE_INTEGER now{};
+        QueryPerformanceCounter(&now);
+        run.endSeenAt = now.QuadPart;
+        run.exitCode = launcher_.ExitCode();
+        run.lifetime = std::chrono::duration_cast<Millis>(Clock::now() - started_);
+        TakeChargeOfVolumeControls();
+        return run;
+    }
+
+    // The one volume control the launcher started, once it has logged its start; 0 when
+    // it started none, or more than one.
+    DWORD StartedVolumeControl() const {
+        const auto pids = log_.Pids();
+        return pids.size() == 1 ? pids.front() : 0;
+    }
+
+    // Takes charge of every volume control the launcher has started (it has ended, or
+    // been ended, so it starts no more), so that each is ended by its handle.
+    void TakeChargeOfVolumeControls() {
+        std::vector<DWORD> pids = log_.Pids();
+        if (launcher_.Pid() != 0) {
+            const auto children = ChildProcesses(launcher_.Pid());
+            pids.insert(pids.end(), children.begin(), children.end());
+        }
+        for (const DWORD pid : pids) {
+            if (!known_.insert(pid).second) {
+                continue;
+            }
+            try {
+                volumeControls_.push_back(Process::Attach(pid));
+            } catch (const std::runtime_error&) {
+                // Already ended: nothing to end.
+            }
+        }
+    }
+
+    DWORD LauncherPid() const { return launcher_.Pid(); }
+
+    // Waits until the volume controls' log shows `event`.
+    bool WaitForEvent(const std::string& event, Millis timeout) const {
+        return log_.WaitFor([&](const VolumeLogLine& l) { return l.IsEvent(event); }, timeout)
+            .has_value();
+    }
+
+    std::string Describe(const LauncherRun& run) const {
+        return std::string(run.ended ? "ended with exit code " + std::to_string(run.exitCode)
+                                     : "still running") +
+               " after " + std::to_string(run.lifetime.count()) + " ms (seen at counter " +
+               std::to_string(run.endSeenAt) + ")";
+    }
+
+    std::wstring folder_ = NewScratchFolder(L"sonvik");
+    VolumeLog log_{folder_ + L"\\sndvol32.log"};
+
+  private:
+    void NoteVisibleWindows(LauncherRun& run) const {
+        for (HWND window : TopLevelWindows(launcher_.Pid())) {
+            if (!IsWindowVisible(window)) {
+                continue;
+            }
+            const std::string seen = DescribeWindow(window);
+            if (std::find(run.windowsShown.begin(), run.windowsShown.end(), seen) ==
+                run.windowsShown.end()) {
+                run.windowsShown.push_back(seen);
+            }
+        }
+    }
+
+    Clock::time_point started_{};
+    std::set<DWORD> known_;
+    std::vector<Process> volumeControls_;
+    Process launcher_;
+};
+
+// ---- The volume control's log, as the tests read it ---------------------------------
+
+TEST(VolumeControlLog, ReadsKeyAndEventLinesAsTheStandInWritesThem) {
+    const auto key = ParseVolumeLogLine(
+        "25605010010 pid=344 key WM_SYSKEYDOWN vk=0x50 P lp=0x20190001 hwnd=0x00050074 "
+        "class=StandinVolumeControl title=\"Volume Control\" via=main");
+    ASSERT_TRUE(key.has_value());
+    EXPECT_EQ(key->ticks, 25605010010);
+    EXPECT_EQ(key->pid, 344U);
+    EXPECT_EQ(key->KeyText(), "WM_SYSKEYDOWN P");
+    EXPECT_EQ(key->Field("title"), "Volume Control");
+    EXPECT_TRUE(key->IsTypedKeyDown());
+
+    const auto synthetic = ParseVolumeLogLine(
+        "2 pid=344 key WM_KEYDOWN vk=0x0D RETURN lp=0x00000000 hwnd=0x00050074 "
+        "class=StandinVolumeControl title=\"Volume Control\" via=hook synthetic");
+    ASSERT_TRUE(synthetic.has_value());
+    EXPECT_EQ(synthetic->KeyText(), "WM_KEYDOWN RETURN");
+    EXPECT_FALSE(synthetic->IsTypedKeyDown());
+
+    const auto character = ParseVolumeLogLine(
+        "3 pid=7 key WM_CHAR ch=0x0020 ' ' lp=0x00390001 hwnd=0x00000001 class=Button "
+        "title=\"a \\\"b\\\" \\\\ c\\x09\" via=hook");
+    ASSERT_TRUE(character.has_value());
+    EXPECT_TRUE(character->HasWord("' '"));
+    EXPECT_EQ(character->Field("title"), "a \"b\" \\ c\t");
+    EXPECT_EQ(character->Field("via"), "hook");
+    EXPECT_FALSE(character->IsTypedKeyDown());
+
+    const auto event = ParseVolumeLogLine(
+        "4 pid=7 event window-shown hwnd=0x00000001 title=\"Volume Control\" show=1 foreground=1");
+    ASSERT_TRUE(event.has_value());
+    EXPECT_TRUE(event->IsEvent("window-shown"));
+    EXPECT_EQ(event->Field("foreground"), "1");
+
+    EXPECT_FALSE(ParseVolumeLogLine("").has_value());
+    EXPECT_FALSE(ParseVolumeLogLine("5 key WM_CHAR").has_value()) << "no pid";
+    EXPECT_FALSE(ParseVolumeLogLine("6 pid=7 event t title=\"unclosed").has_value());
+}
+
+// ---- The volume control turns to its recording view ---------------------------------
+
+struct ArrivalCase {
+    const char* name;
+    std::optional<DWORD> delayMs;
+    // Another window of ours holds the focus while the volume control starts.
+    bool bystander;
+};
+
+void PrintTo(const ArrivalCase& tested, std::ostream* out) { *out << tested.name; }
+
+class LauncherRecording : public LauncherTest, public testing::WithParamInterface<ArrivalCase> {};
+
+TEST_P(LauncherRecording, EndsWithRecordingControlInFrontHavingTypedTheKeysIntoItAlone) {
+    const ArrivalCase& param = GetParam();
+    std::optional<ShutdownStandIn> bystander;
+    if (param.bystander) {
+        bystander.emplace(
+            ShutdownStandIn::Start(NewScratchFolder(L"bystander"), {.bystander = true}));
+    }
+
+    StartLauncher({.delayMs = param.delayMs});
+    const LauncherRun run = WaitForLauncher(kGivesUpBy);
+
+    ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Text();
+    EXPECT_EQ(run.exitCode, 0U);
+    EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
+    const DWORD volume = StartedVolumeControl();
+    ASSERT_NE(volume, 0U) << "the launcher starts the volume control once\n" << log_.Text();
+    EXPECT_EQ(ChildProcesses(LauncherPid()), std::vector<DWORD>{volume})
+        << "the launcher starts nothing else";
+    HWND recording = FindTopLevel(kRecordingControlTitle, volume, true);
+    ASSERT_NE(recording, nullptr) << Describe(run) << "\n" << log_.Text();
+    EXPECT_TRUE(WaitUntil([&] { return IsForeground(recording); }))
+        << "in front: " << DescribeWindow(GetForegroundWindow()) << "; the launcher "
+        << Describe(run) << "\n"
+        << log_.Text();
+    EXPECT_EQ(ClassName(recording), kVolumeControlClass);
+    EXPECT_EQ(log_.TypedKeyDowns(volume), kRecordingKeyDowns) << log_.Text();
+    if (bystander) {
+        EXPECT_TRUE(bystander->Log().Lines("key").empty()) << bystander->Log().Text();
+    }
+    Screenshot(L"sonvik_recording_control_" + FromUtf8(param.name));
+}
+
+INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherRecording,
+                         testing::Values(ArrivalCase{"StartingAtOnce", std::nullopt, false},
+                                         ArrivalCase{"StartingSlowlyBehindAnotherWindow", 2000,
+                                                     true}),
+                         [](const testing::TestParamInfo<ArrivalCase>& tested) {
+                             return std::string(tested.param.name);
+                         });
+
+// ---- No volume control ----------------------------------------------------------------
+
+class LauncherWithoutVolumeControl : public LauncherTest {
+  protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        movedAside_.emplace();
+        ASSERT_TRUE(movedAside_->Moved())
+            << "could not move " << ToUtf8(InstalledVolumeControlPath()) << " aside";
+    }
+
+    void TearDown() override {
+        LauncherTest::TearDown();
+        if (movedAside_) {
+            EXPECT_TRUE(movedAside_->PutBack())
+                << "could not put " << ToUtf8(InstalledVolumeControlPath()) << " back";
+        }
+    }
+
+    std::optional<VolumeControlMovedAside> movedAside_;
+};
+
+TEST_F(LauncherWithoutVolumeControl, EndsQuietlyWithoutShowingAnyWindow) {
+    ASSERT_FALSE(FileExists(InstalledVolumeControlPath()));
+
+    StartLauncher();
+    const LauncherRun run = WaitForLauncher(kEndsWithoutWaitingOut);
+
+    ASSERT_TRUE(run.ended) << Describe(run);
+    EXPECT_EQ(run.exitCode, 0U);
+    EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
+    EXPECT_TRUE(log_.Pids().empty()) << log_.Text();
+}
+
+// ---- "Recording Control" is already open ----------------------------------------------
+
+struct AlreadyOpenCase {
+    const char* name;
+    // Whether the volume control the launcher starts switches to its recording view too.
+    bool secondSwitches;
+};
+
+void PrintTo(const AlreadyOpenCase& tested, std::ostream* out) { *out << tested.name; }
+
+class LauncherWithRecordingControlOpen : public LauncherTest,
+                                         public testing::WithParamInterface<AlreadyOpenCase> {
+  protected:
+    // A volume control of the test's own, turned to its recording view by the same keys.
+    HWND OpenRecordingControl(const Process& volume) {
+        HWND main = nullptr;
+        if (!WaitUntil([&] {
+                main = FindTopLevel(kVolumeControlTitle, volume.Pid(), true);
+                return main != nullptr || !volume.Running();
+            }) ||
+            main == nullptr) {
+            return nullptr;
+        }
+        if (!TypeInto(main, {Alt(L'p'), Key('R'), Key(VK_TAB), Key(VK_DOWN), Key(VK_RETURN)},
+                      kDefaultTimeout)) {
+            return nullptr;
+        }
+        WaitUntil([&] { return FindTopLevel(kRecordingControlTitle, volume.Pid(), true) == main; });
+        return FindTopLevel(kRecordingControlTitle, volume.Pid(), true);
+    }
+};
+
+TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesTheNewOneOpen) {
+    const AlreadyOpenCase& param = GetParam();
+    const VolumeLog firstLog(folder_ + L"\\first-sndvol32.log");
+    Process first = Process::Start(InstalledVolumeControlPath(),
+                                   VolumeArguments({.logPath = firstLog.Path()}), folder_);
+    HWND open = OpenRecordingControl(first);
+    ASSERT_NE(open, nullptr) << firstLog.Text();
+    const auto firstKeys = firstLog.TypedKeyDowns(first.Pid());
+
+    StartLauncher({.noSwitch = !param.secondSwitches});
+    const LauncherRun run = WaitForLauncher(kEndsWithoutWaitingOut);
+
+    ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Text();
+    EXPECT_EQ(run.exitCode, 0U);
+    EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
+    const DWORD second = StartedVolumeControl();
+    ASSERT_NE(second, 0U) << log_.Text();
+    // The launcher types into the volume control it started, and only into that one.
+    EXPECT_EQ(log_.TypedKeyDowns(second), kRecordingKeyDowns) << log_.Text();
+    EXPECT_EQ(firstLog.TypedKeyDowns(first.Pid()), firstKeys) << firstLog.Text();
+    // It does not end the volume control it started: that one stays open, in the view
+    // the keys gave it.
+    HWND secondMain = nullptr;
+    for (HWND window : VolumeControlWindows()) {
+        if (ProcessOf(window) == second) {
+            secondMain = window;
+        }
+    }
+    ASSERT_NE(secondMain, nullptr) << "the second volume control is gone";
+    EXPECT_TRUE(IsWindowVisible(secondMain));
+    EXPECT_EQ(WindowText(secondMain),
+              param.secondSwitches ? kRecordingControlTitle : kVolumeControlTitle);
+    EXPECT_EQ(WindowText(open), kRecordingControlTitle);
+
+    if (param.secondSwitches) {
+        // Two windows are titled "Recording Control" by the time the launcher looks; the
+        // one it brings in front is the first it finds, in Z order.
+        EXPECT_TRUE(WaitUntil([&] {
+            HWND front = GetForegroundWindow();
+            return front == open || front == secondMain;
+        })) << "in front: "
+            << DescribeWindow(GetForegroundWindow()) << "; the launcher " << Describe(run) << "\n"
+            << log_.Text();
+    } else {
+        EXPECT_TRUE(WaitUntil([&] { return IsForeground(open); }))
+            << "in front: " << DescribeWindow(GetForegroundWindow()) << "; the launcher "
+            << Describe(run) << "\n"
+            << firstLog.Text() << log_.Text();
+    }
+    RecordProperty("in_front", DescribeWindow(GetForegroundWindow()));
+    RecordProperty("already_open", DescribeWindow(open));
+    RecordProperty("started_by_the_launcher", DescribeWindow(secondMain));
+    Screenshot(L"sonvik_already_open_" + FromUtf8(param.name));
+}
+
+INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherWithRecordingControlOpen,
+                         testing::Values(AlreadyOpenCase{"SecondNeverSwitches", false},
+                                         AlreadyOpenCase{"SecondSwitchesToo", true}),
+                         [](const testing::TestParamInfo<AlreadyOpenCase>& tested) {
+                             return std::string(tested.param.name);
+                         });
+
+// ---- The launcher gives up ------------------------------------------------------------
+
+class LauncherGivesUp : public LauncherTest {
+  protected:
+    void ExpectGaveUpSilently(const LauncherRun& run) const {
+        ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Text();
+        EXPECT_EQ(run.exitCode, 0U);
+        EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
+        EXPECT_EQ(FindTopLevel(kRecordingControlTitle), nullptr);
+    }
+};
+
+TEST_F(LauncherGivesUp, AtItsBoundWhenTheVolumeControlNeverSwitchesHavingActivatedNothing) {
+    auto bystander = ShutdownStandIn::Start(NewScratchFolder(L"bystander"), {.bystander = true});
+    StartLauncher({.noSwitch = true});
+    // The keys went in and closed the Properties dialog, but the title stays "Volume
+    // Control". Then another window comes to the front: the launcher must leave it there.
+    ASSERT_TRUE(WaitForEvent("dialog-closed", kPatience)) << log_.Text();
+    ASSERT_TRUE(BringToForeground(bystander.Bystander(), kDefaultTimeout));
+
+    const LauncherRun run = WaitForLauncher(kGivesUpBy);
+
+    ASSERT_NO_FATAL_FAILURE(ExpectGaveUpSilently(run));
+    EXPECT_GE(run.lifetime, kGivesUpNotBefore) << "it gave up before its bound";
+    EXPECT_TRUE(IsForeground(bystander.Bystander()))
+        << "in front: " << DescribeWindow(GetForegroundWindow());
+    EXPECT_EQ(log_.TypedKeyDowns(StartedVolumeControl()), kRecordingKeyDowns) << log_.Text();
+    EXPECT_TRUE(bystander.Log().Lines("key").empty()) << bystander.Log().Text();
+}
+
+struct GoneCase {
+    const char* name;
+    VolumeOptions options;
+    // The test closes the volume control's window as soon as it is shown.
+    bool closedByTest;
+    // What the volume control's log says of its end.
+    const char* endEvent;
+    // Whether the keys went in (and closed the Properties dialog) before that end.
+    bool takesTheKeys;
+};
+
+void PrintTo(const GoneCase& tested, std::ostream* out) { *out << tested.name; }
+
+class LauncherWhenTheVolumeControlGoes : public LauncherGivesUp,
+                                         public testing::WithParamInterface<GoneCase> {};
+
+TEST_P(LauncherWhenTheVolumeControlGoes, EndsSilentlyWithinItsBound) {
+    const GoneCase& param = GetParam();
+    auto bystander = ShutdownStandIn::Start(NewScratchFolder(L"bystander"), {.bystander = true});
+    StartLauncher(param.options);
+    if (param.closedByTest) {
+        HWND shown = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            const DWORD volume = StartedVolumeControl();
+            for (HWND window : VolumeControlWindows()) {
+                if (volume != 0 && ProcessOf(window) == volume && IsWindowVisible(window)) {
+                    shown = window;
+                }
+            }
+            return shown != nullptr;
+        })) << log_.Text();
+        PostClose(shown);
+    }
+    ASSERT_TRUE(WaitForEvent(param.endEvent, kPatience)) << log_.Text();
+    // Nothing follows the end in the log: had the keys not gone in by then, they never did.
+    EXPECT_EQ(WaitForEvent("dialog-closed", Millis{0}), param.takesTheKeys) << log_.Text();
+
+    const LauncherRun run = WaitForLauncher(kGivesUpBy);
+
+    ASSERT_NO_FATAL_FAILURE(ExpectGaveUpSilently(run));
+    EXPECT_TRUE(bystander.Log().Lines("key").empty()) << bystander.Log().Text();
+    EXPECT_EQ(log_.TypedKeyDowns(StartedVolumeControl()),
+              param.takesTheKeys ? kRecordingKeyDowns : std::vector<std::string>{})
+        << log_.Text();
+    RecordProperty("launcher", Describe(run));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VolumeControl, LauncherWhenTheVolumeControlGoes,
+    testing::Values(
+        // Crashes during a slow start, before it has any window.
+        GoneCase{"CrashingWhileStarting", {.delayMs = 5000, .crashMs = 500}, false, "crash", false},
+        // Takes the keys, stays "Volume Control", then crashes.
+        GoneCase{"CrashingAfterTheKeys", {.noSwitch = true, .crashMs = 6000}, false, "crash", true},
+        // Shown behind the window in front, and closed before it could take a key.
+        GoneCase{"ClosedBeforeTheKeys", {.noActivate = true}, true, "exit", false}),
+    [](const testing::TestParamInfo<GoneCase>& tested) { return std::string(tested.param.name); });
+
+}  // namespace
+}  // namespace e2e
