@@ -45,4 +45,11 @@ stage "running the end-to-end suite under Wine"
 # The e2e folder holds the suite's test whether or not the top level enables testing.
 ctest --test-dir "$win_build/e2e" --output-on-failure
 
+# --- The release package: the zip and the installer, then the installer under Wine
+# (silent installs with and without the Startup option, silent uninstalls).
+stage "building the release package (zip and installer) in build/release"
+WIN_BUILD_DIR="$win_build" JOBS="$jobs" "$root/tools/package.sh"
+stage "installing and uninstalling the package under Wine"
+WIN_BUILD_DIR="$win_build" JOBS="$jobs" "$root/tools/installer-check.sh"
+
 stage "all tests passed"

@@ -1,0 +1,381 @@
+// The installer under Wine, checked from outside as a user's machine would show it:
+//   - a silent installation (/S): the files, the Start-menu shortcuts (targets and
+//     start-in folders), the uninstall entry under HKCU and none under HKLM, and no
+//     Startup shortcut: "Start Dormello with Windows" is off by default;
+//   - the installed preselector, started as its shortcut starts it, reads the installed
+//     QUINTARO.INI; the silent uninstaller closes it and leaves nothing behind;
+//   - /S /STARTUP=1 puts the Startup shortcut; a reinstallation without the switch keeps
+//     it and the user's saved settings; /STARTUP=0 takes it away again;
+//   - a hidden preselector ends on "taskkill /im dormello32.exe", as README.txt says;
+//   - the installer's first page, pictured as setup-components.bmp.
+//
+//   install_check --exe-dir=DIR --screenshot-dir=DIR --setup=PATH --version=X.Y.Z
+//
+// One line per check; the exit status is 0 when all held.
+#include <shlobj.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "e2e/driver/environment.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/process_tree.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/wait.h"
+#include "e2e/driver/windows.h"
+
+namespace {
+
+constexpr e2e::Millis kPatience{60000};
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QUINTARO";
+constexpr char kSampleSettings[] = "[Shutdown]\r\nOption=S\r\nHide=False\r\n";
+const std::vector<std::wstring> kInstalledFiles{L"dormello32.exe", L"sonvik32.exe", L"QUINTARO.INI",
+                                                L"README.txt", L"uninstall.exe"};
+
+int failures = 0;
+
+void Say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+bool Check(bool ok, const std::string& what) {
+    if (!ok) ++failures;
+    Say(std::string(ok ? "  ok    " : "  FAIL  ") + what);
+    return ok;
+}
+
+std::string U8(const std::wstring& text) { return e2e::ToUtf8(text); }
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
+std::wstring KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH]{};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+struct Places {
+    std::wstring installDir;
+    std::wstring menuDir;
+    std::wstring startupLink;
+};
+
+Places Where() {
+    return {KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\QUINTARO",
+            KnownFolder(CSIDL_PROGRAMS) + L"\\QUINTARO",
+            KnownFolder(CSIDL_STARTUP) + L"\\Dormello.lnk"};
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+struct Link {
+    std::wstring target;
+    std::wstring workingDir;
+    std::wstring arguments;
+};
+
+// A shortcut as the shell reads it; nullopt when it cannot be read.
+std::optional<Link> ReadLink(const std::wstring& path) {
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link)))) {
+        return std::nullopt;
+    }
+    std::optional<Link> result;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+            wchar_t target[MAX_PATH]{}, dir[MAX_PATH]{}, args[1024]{};
+            link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+            link->GetWorkingDirectory(dir, MAX_PATH);
+            link->GetArguments(args, 1024);
+            result = Link{target, dir, args};
+        }
+        file->Release();
+    }
+    link->Release();
+    return result;
+}
+
+// The shortcut at `path` points to `target` and, when given, starts in `workingDir`.
+void CheckLink(const std::wstring& path, const std::wstring& target,
+               const std::optional<std::wstring>& workingDir) {
+    const auto link = ReadLink(path);
+    if (!link) {
+        Check(false, "shortcut " + U8(path) + " cannot be read");
+        return;
+    }
+    const bool ok =
+        SameText(link->target, target) && (!workingDir || SameText(link->workingDir, *workingDir));
+    Check(ok, "shortcut " + U8(path) + " -> " + U8(link->target) +
+                  (workingDir ? ", starts in " + U8(link->workingDir) : std::string()) +
+                  (ok ? "" : " (expected " + U8(target) + ")"));
+}
+
+std::optional<std::wstring> RegString(HKEY root, const wchar_t* key, const wchar_t* name) {
+    DWORD size = 0;
+    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::wstring value(size / sizeof(wchar_t), L'\0');
+    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.resize(wcslen(value.c_str()));
+    return value;
+}
+
+std::optional<DWORD> RegDword(HKEY root, const wchar_t* key, const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(root, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool KeyExists(HKEY root, const wchar_t* key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+void CheckRegString(const wchar_t* name, const std::wstring& expected) {
+    const auto value = RegString(HKEY_CURRENT_USER, kUninstallKey, name);
+    Check(value && *value == expected, "uninstall entry " + U8(name) + " = " +
+                                           (value ? "\"" + U8(*value) + "\"" : "(none)") +
+                                           " (expected \"" + U8(expected) + "\")");
+}
+
+// Everything a silent installation leaves; `settings` are QUINTARO.INI's expected bytes.
+void CheckInstalled(const Places& at, const std::string& version, bool startup,
+                    const std::string& settings) {
+    for (const auto& file : kInstalledFiles) {
+        Check(Exists(at.installDir + L"\\" + file),
+              "installed " + U8(at.installDir) + "\\" + U8(file));
+    }
+    const auto ini = e2e::ReadBytes(at.installDir + L"\\QUINTARO.INI");
+    Check(ini && *ini == settings, "QUINTARO.INI holds the expected settings (CRLF)");
+    const auto readme = e2e::ReadBytes(at.installDir + L"\\README.txt");
+    bool crlf = readme.has_value();
+    for (std::size_t i = 0; readme && i < readme->size(); ++i) {
+        if ((*readme)[i] == '\n' && (i == 0 || (*readme)[i - 1] != '\r')) crlf = false;
+    }
+    Check(readme && readme->starts_with("QUINTARO " + version) && crlf,
+          "README.txt names version " + version + " and has CRLF line ends");
+
+    const std::wstring& dir = at.installDir;
+    CheckLink(at.menuDir + L"\\Dormello.lnk", dir + L"\\dormello32.exe", dir);
+    CheckLink(at.menuDir + L"\\Sonvik.lnk", dir + L"\\sonvik32.exe", dir);
+    CheckLink(at.menuDir + L"\\QUINTARO README.lnk", dir + L"\\README.txt", std::nullopt);
+    CheckLink(at.menuDir + L"\\Uninstall QUINTARO.lnk", dir + L"\\uninstall.exe", std::nullopt);
+    if (startup) {
+        CheckLink(at.startupLink, dir + L"\\dormello32.exe", dir);
+    } else {
+        Check(!Exists(at.startupLink), "no Startup shortcut " + U8(at.startupLink));
+    }
+
+    CheckRegString(L"DisplayName", L"QUINTARO");
+    CheckRegString(L"DisplayVersion", e2e::FromUtf8(version));
+    CheckRegString(L"Publisher", L"Tobrin's Utilities");
+    CheckRegString(L"InstallLocation", dir);
+    CheckRegString(L"DisplayIcon", dir + L"\\dormello32.exe,0");
+    CheckRegString(L"UninstallString", L"\"" + dir + L"\\uninstall.exe\"");
+    CheckRegString(L"QuietUninstallString", L"\"" + dir + L"\\uninstall.exe\" /S");
+    const auto size = RegDword(HKEY_CURRENT_USER, kUninstallKey, L"EstimatedSize");
+    Check(RegDword(HKEY_CURRENT_USER, kUninstallKey, L"NoModify") == 1u &&
+              RegDword(HKEY_CURRENT_USER, kUninstallKey, L"NoRepair") == 1u && size && *size > 0,
+          "uninstall entry NoModify = 1, NoRepair = 1, EstimatedSize = " +
+              (size ? std::to_string(*size) + " KB" : "(none)"));
+    Check(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "nothing under HKLM (per-user install)");
+}
+
+bool NothingLeft(const Places& at) {
+    return !Exists(at.installDir) && !Exists(at.menuDir) && !Exists(at.startupLink) &&
+           !KeyExists(HKEY_CURRENT_USER, kUninstallKey);
+}
+
+void CheckNothingLeft(const Places& at) {
+    Check(!Exists(at.installDir), "no folder " + U8(at.installDir));
+    Check(!Exists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
+    Check(!Exists(at.startupLink), "no Startup shortcut");
+    Check(!KeyExists(HKEY_CURRENT_USER, kUninstallKey), "no uninstall entry under HKCU");
+}
+
+// Runs a program to its end; its exit code, or nullopt when it did not end in time.
+std::optional<DWORD> Run(const std::wstring& path, const std::vector<std::wstring>& args) {
+    e2e::Process process = e2e::Process::Start(path, args);
+    if (!process.WaitForExit(kPatience)) return std::nullopt;
+    return process.ExitCode();
+}
+
+void Install(const std::wstring& setup, const std::vector<std::wstring>& args) {
+    std::wstring shown;
+    for (const auto& arg : args) shown += L" " + arg;
+    Say("installing: setup" + U8(shown));
+    const auto code = Run(setup, args);
+    Check(code == 0u, "the installer ended with exit code " +
+                          (code ? std::to_string(*code) : std::string("(none: timed out)")));
+}
+
+// The uninstaller as Windows runs it from the uninstall entry's QuietUninstallString.
+// It copies itself to the temporary folder and runs the copy, which does the work: wait
+// for both, then for the removal to be complete.
+void Uninstall(const Places& at) {
+    const auto command = RegString(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString");
+    if (!Check(command.has_value(), "uninstalling: the entry has a QuietUninstallString")) return;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(command->c_str(), &count);
+    std::vector<std::wstring> args(argv + 1, argv + count);
+    const std::wstring program = argv[0];
+    LocalFree(argv);
+    e2e::Process uninstaller = e2e::Process::Start(program, args);
+    Check(uninstaller.WaitForExit(kPatience), "the uninstaller ended");
+    for (DWORD child : e2e::ChildProcesses(uninstaller.Pid())) {
+        try {
+            const e2e::Process copy = e2e::Process::Attach(child);
+            Check(copy.WaitForExit(kPatience),
+                  "its working copy (pid " + std::to_string(child) + ") ended");
+        } catch (const std::exception&) {
+            // It ended between the snapshot and the attach.
+        }
+    }
+    Check(e2e::WaitUntil([&] { return NothingLeft(at); }, kPatience), "the removal completed");
+    CheckNothingLeft(at);
+}
+
+// The preselector's main window once its texts are set; nullptr when none came.
+HWND WaitForMainWindow(const e2e::Process& dormello) {
+    HWND main = nullptr;
+    e2e::WaitUntil(
+        [&] {
+            main = e2e::FindTopLevel(L"Dormello", dormello.Pid(), true);
+            return (main != nullptr && e2e::StaticTexts(main).size() >= 2) || !dormello.Running();
+        },
+        kPatience);
+    return dormello.Running() ? main : nullptr;
+}
+
+void CheckInstalledPreselector(const Places& at) {
+    const auto link = ReadLink(at.menuDir + L"\\Dormello.lnk");
+    if (!Check(link.has_value(), "starting the preselector as its Start-menu shortcut does")) {
+        return;
+    }
+    e2e::Process dormello = e2e::Process::Start(link->target, {}, link->workingDir);
+    HWND main = WaitForMainWindow(dormello);
+    if (!Check(main != nullptr, "its main window is shown")) return;
+    const std::wstring expected =
+        L"Shutdown Option set to: S\r\nfrom " + at.installDir + L"\\QUINTARO.INI";
+    bool found = false;
+    for (const auto& text : e2e::StaticTexts(main)) found = found || SameText(text, expected);
+    Check(found, "it says it took key S from the installed QUINTARO.INI");
+    e2e::Screenshot(L"installed-dormello", main);
+
+    Say("uninstalling while it runs:");
+    Uninstall(at);
+    Check(dormello.WaitForExit(kPatience), "the uninstaller closed the running preselector");
+}
+
+void CheckTaskkillEndsHiddenPreselector(const Places& at) {
+    Say("a hidden preselector and taskkill:");
+    e2e::Process dormello =
+        e2e::Process::Start(at.installDir + L"\\dormello32.exe", {L"s,true"}, at.installDir);
+    // Hidden, its form exists but is never shown (and keeps an empty title).
+    const bool running = e2e::WaitUntil(
+        [&] {
+            for (HWND window : e2e::TopLevelWindows(dormello.Pid())) {
+                if (e2e::ClassName(window) == L"QuintaroForm") return true;
+            }
+            return false;
+        },
+        kPatience);
+    Check(running, "dormello32 s,true runs with its form hidden");
+    wchar_t system[MAX_PATH]{};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const auto code = Run(std::wstring(system) + L"\\taskkill.exe", {L"/im", L"dormello32.exe"});
+    Check(code.has_value(), "taskkill /im dormello32.exe ran");
+    Check(dormello.WaitForExit(kPatience), "the hidden preselector ended");
+}
+
+void PictureSetup(const std::wstring& setup, const std::string& version) {
+    Say("the installer's first page:");
+    e2e::Process process = e2e::Process::Start(setup);
+    const std::wstring title = L"QUINTARO " + e2e::FromUtf8(version) + L" Setup";
+    HWND window = nullptr;
+    const bool shown = e2e::WaitUntil(
+        [&] {
+            // The page adds its own subcaption to the title: a space on this one.
+            window = nullptr;
+            for (HWND top : e2e::TopLevelWindows(process.Pid())) {
+                if (IsWindowVisible(top) && e2e::WindowText(top).starts_with(title)) window = top;
+            }
+            return window != nullptr && e2e::FindControl(window, L"&Next >").has_value();
+        },
+        kPatience);
+    if (Check(shown, "\"" + U8(title) + "\" shows its components page")) {
+        e2e::Screenshot(L"setup-components", window);
+    } else {
+        for (HWND top : e2e::TopLevelWindows(process.Pid())) {
+            std::string texts;
+            for (const auto& control : e2e::Controls(top)) texts += " [" + U8(control.text) + "]";
+            Say("        window \"" + U8(e2e::WindowText(top)) + "\"" +
+                (IsWindowVisible(top) ? "" : " (hidden)") + ":" + texts);
+        }
+    }
+    process.Terminate();  // nothing was installed yet
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    e2e::InitEnvironment(argc, argv);
+    std::wstring setup;
+    std::string version;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with("--setup=")) setup = e2e::FromUtf8(arg.substr(8));
+        if (arg.starts_with("--version=")) version = std::string(arg.substr(10));
+    }
+    if (setup.empty() || version.empty() || !Exists(setup)) {
+        Say("usage: install_check --setup=PATH --version=X.Y.Z (the installer must exist)");
+        return 2;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const Places at = Where();
+    Check(NothingLeft(at), "a fresh prefix has no QUINTARO installation");
+
+    Install(setup, {L"/S"});
+    CheckInstalled(at, version, false, kSampleSettings);
+    CheckInstalledPreselector(at);
+
+    Install(setup, {L"/S", L"/STARTUP=1"});
+    CheckInstalled(at, version, true, kSampleSettings);
+    const std::string saved = "[Shutdown]\r\nOption=R\r\nHide=False\r\n";
+    e2e::WriteBytes(at.installDir + L"\\QUINTARO.INI", saved);
+    Install(setup, {L"/S"});
+    Say("  (a reinstallation: the user's settings and the Startup choice stay)");
+    CheckInstalled(at, version, true, saved);
+    CheckTaskkillEndsHiddenPreselector(at);
+    Install(setup, {L"/S", L"/STARTUP=0"});
+    CheckInstalled(at, version, false, saved);
+    Uninstall(at);
+
+    PictureSetup(setup, version);
+    CoUninitialize();
+    Say(std::string("install-check: ") + (failures == 0 ? "all checks passed" : "FAILED") + " (" +
+        std::to_string(failures) + " failed)");
+    return failures == 0 ? 0 : 1;
+}
