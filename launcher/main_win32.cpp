@@ -4,10 +4,13 @@
 #include <string>
 
 #include "common/text.h"
+#include "desktop/win32/dll_search.h"
 #include "desktop/win32/win32_shell.h"
 #include "launcher/program.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything loads a DLL: never from the current folder, which may be anyone's.
+    desktop::win32::LoadDllsFromTheSystemFolderOnly();
     try {
         desktop::win32::Win32Shell shell;
         launcher::Main(shell);

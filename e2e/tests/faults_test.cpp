@@ -1,0 +1,497 @@
+// Faults the preselector must survive under Wine, and attacks it must not fall for: a
+// shutdown dialog that opens and closes in quick succession, the end of the session or
+// the task list while one of its own dialogs is up, a window that steals the focus from
+// the dialog before the key arrives, and a DLL planted in its current folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <iostream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "e2e/driver/environment.h"
+#include "e2e/driver/event_log.h"
+#include "e2e/driver/keys.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/shutdown_standin.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/wait.h"
+#include "e2e/driver/windows.h"
+#include "e2e/standin_shutdown.h"
+
+namespace e2e {
+namespace {
+
+constexpr Millis kStartTimeout{20000};
+constexpr wchar_t kMainTitle[] = L"Dormello";
+constexpr wchar_t kMessageTitle[] = L"Tobrin's Utilities";
+constexpr wchar_t kOptionsTitle[] = L"Change Shutdown Options";
+constexpr wchar_t kExit[] = L"E&xit";
+constexpr wchar_t kChangeOptions[] = L"&Change Options";
+constexpr int kRestart = 1;
+
+std::string Describe(const Process& process) {
+    if (process.Running()) {
+        return "dormello32.exe is still running";
+    }
+    return "dormello32.exe ended with exit code " + std::to_string(process.ExitCode());
+}
+
+std::string Raw(const std::vector<LogLine>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line.raw + "\n";
+    }
+    return text;
+}
+
+// Starts dormello32 in `folder` and waits until it waits for input: its start-up is over
+// and its watcher runs. Throws when it does not come up.
+Process StartDormello(const std::wstring& commandLine, const std::wstring& folder) {
+    Process dormello = Process::Start(ExePath(L"dormello32.exe"), {commandLine}, folder);
+    if (WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count())) != 0) {
+        throw std::runtime_error("dormello32 " + ToUtf8(commandLine) + " did not come up; " +
+                                 Describe(dormello));
+    }
+    return dormello;
+}
+
+// The shown main window of dormello32; nullptr when it did not appear in time.
+HWND WaitForMainWindow(const Process& dormello) {
+    HWND main = nullptr;
+    WaitUntil(
+        [&] {
+            main = FindTopLevel(kMainTitle, dormello.Pid(), true);
+            return main != nullptr || !dormello.Running();
+        },
+        kStartTimeout);
+    return main;
+}
+
+// The preselector's question or message box, once it is shown; nullptr otherwise.
+HWND MessageBoxOf(const Process& process) {
+    HWND box = FindTopLevelOfClass(process.Pid(), L"#32770", kMessageTitle);
+    return box != nullptr && IsWindowVisible(box) ? box : nullptr;
+}
+
+// The end of the session as the system delivers it: WM_QUERYENDSESSION, then
+// WM_ENDSESSION, to every top-level window of the process, hidden ones included.
+void EndTheSession(const Process& dormello) {
+    for (HWND window : TopLevelWindows(dormello.Pid())) {
+        if (!dormello.Running()) {
+            return;
+        }
+        SendEndSession(window, kDefaultTimeout);
+    }
+}
+
+// What one appearance of the stand-in's dialog saw, from its "create" line to its
+// "close" line. The stand-in has at most one dialog at a time and logs in order, so
+// every key line between the two that names the dialog as its top-level window went to
+// this appearance and no other.
+struct Appearance {
+    std::string hwnd;
+    // How long the dialog was the active window (WM_ACTIVATE, not WA_INACTIVE): from
+    // each activation to the next deactivation or to its close, summed.
+    double activeMs = 0.0;
+    bool everActive = false;
+    int altDowns = 0;  // WM_SYSKEYDOWN of the letter's key
+    int altChars = 0;  // WM_SYSCHAR of the letter, either case
+    std::vector<LogLine> keys;
+};
+
+struct AppearanceLog {
+    std::vector<Appearance> appearances;
+    // Key lines of the stand-in outside every appearance or to another of its windows.
+    std::vector<LogLine> strayKeys;
+};
+
+AppearanceLog ReadAppearances(const EventLog& log, const std::wstring& dialogTitle,
+                              wchar_t letter) {
+    const std::string title = ToUtf8(dialogTitle);
+    const unsigned long virtualKey = static_cast<unsigned long>(VkKeyScanW(letter) & 0xFF);
+    const int lower = std::tolower(static_cast<unsigned char>(letter));
+    AppearanceLog result;
+    double qpf = 1.0;
+    bool open = false;
+    // The tick of the current activation; -1 while the dialog is not active.
+    std::int64_t activeSince = -1;
+    const auto toMs = [&](std::int64_t ticks) { return static_cast<double>(ticks) * 1000.0 / qpf; };
+    for (auto& line : log.Lines()) {
+        if (line.event == "start") {
+            qpf = std::stod(line.Field("qpf"));
+        } else if (line.event == "create") {
+            result.appearances.push_back({.hwnd = line.Field("hwnd")});
+            open = true;
+            activeSince = -1;
+        } else if (!open) {
+            if (line.event == "key") {
+                result.strayKeys.push_back(std::move(line));
+            }
+        } else if (line.event == "activate" &&
+                   line.Field("hwnd") == result.appearances.back().hwnd) {
+            Appearance& now = result.appearances.back();
+            if (line.Field("state") != "0") {
+                now.everActive = true;
+                if (activeSince < 0) activeSince = line.ticks;
+            } else if (activeSince >= 0) {
+                now.activeMs += toMs(line.ticks - activeSince);
+                activeSince = -1;
+            }
+        } else if (line.event == "key") {
+            if (line.Field("top") != title) {
+                result.strayKeys.push_back(std::move(line));
+                continue;
+            }
+            Appearance& now = result.appearances.back();
+            if (line.Field("msg") == "WM_SYSKEYDOWN" &&
+                std::stoul(line.Field("wparam"), nullptr, 16) == virtualKey) {
+                ++now.altDowns;
+            }
+            const std::string ch = line.Field("char");
+            if (line.Field("msg") == "WM_SYSCHAR" && ch.size() == 1 &&
+                std::tolower(static_cast<unsigned char>(ch[0])) == lower) {
+                ++now.altChars;
+            }
+            now.keys.push_back(std::move(line));
+        } else if (line.event == "close") {
+            if (activeSince >= 0) {
+                result.appearances.back().activeMs += toMs(line.ticks - activeSince);
+                activeSince = -1;
+            }
+            open = false;
+        }
+    }
+    return result;
+}
+
+class FaultsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
+            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
+    }
+
+    std::wstring folder_ = NewScratchFolder(L"faults");
+};
+
+// ---- A flapping shutdown dialog ------------------------------------------------------
+
+// The dialog opened and closed 200 times in quick succession, 0-30 ms between the
+// commands (seeded, so a failing run can be repeated), then opened once and left open.
+//
+// What is checked, per appearance (one "create" line of the stand-in, one window handle):
+// - never two: at most one Alt+R key-down and one Alt+R character reached it;
+// - none lost while really open: an appearance that was the active window for at least
+//   kReallyOpen got exactly one of each. The watcher promises to look at least every
+//   250 ms (its re-check ceiling) even when no desktop event wakes it; the other 250 ms
+//   cover the key's way through SendInput into the stand-in's queue on a busy machine.
+//   Shorter appearances may get the key or not: the watcher may not have looked yet;
+// - nothing went anywhere else in the stand-in: no key outside an appearance or to
+//   another of its windows (a key sent into a dialog that has just closed must not turn
+//   up in the next one, nor in another window).
+// The distribution of the appearances' active times is printed and recorded.
+TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatStayedOpen) {
+    constexpr int kFlaps = 200;
+    constexpr unsigned kSeed = 20240611;
+    constexpr double kReallyOpenMs = 500.0;
+    Process dormello = StartDormello(L"R", folder_);
+    auto standIn = ShutdownStandIn::Start(folder_);
+    const EventLog& log = standIn.Log();
+
+    std::mt19937 random(kSeed);
+    std::uniform_int_distribution<int> gapMs(0, 30);
+    for (int flap = 0; flap < kFlaps; ++flap) {
+        ASSERT_EQ(standIn.Command(L"open"), 1) << "flap " << flap;
+        Sleep(static_cast<DWORD>(gapMs(random)));
+        ASSERT_EQ(standIn.Command(L"close"), 1) << "flap " << flap;
+        Sleep(static_cast<DWORD>(gapMs(random)));
+    }
+    // One appearance left open: the watcher survived the flapping and answers it.
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    EXPECT_TRUE(standIn.WaitForSelection(kRestart)) << Describe(dormello);
+    // Time for a second key to arrive, should one come: the Focus Thief takes the
+    // foreground only after the stand-in's timer has run.
+    const size_t stealsBefore = log.Lines("steal").size();
+    ASSERT_EQ(standIn.Command(L"steal delay=750"), 1);
+    ASSERT_TRUE(WaitUntil([&] { return log.Lines("steal").size() > stealsBefore; }));
+    ASSERT_EQ(standIn.Command(L"close"), 1);
+    EXPECT_TRUE(dormello.Running()) << Describe(dormello);
+
+    const auto read = ReadAppearances(log, standIn.DialogTitle(), L'R');
+    ASSERT_EQ(read.appearances.size(), static_cast<size_t>(kFlaps + 1));
+    struct Bin {
+        const char* name;
+        double below;
+        int count = 0;
+        int answered = 0;
+    };
+    std::vector<Bin> bins{{"never active", 0.0}, {"<10 ms", 10.0},      {"10-30 ms", 30.0},
+                          {"30-100 ms", 100.0},  {"100-300 ms", 300.0}, {"300-500 ms", 500.0},
+                          {">=500 ms", 1e300}};
+    int reallyOpen = 0;
+    for (size_t i = 0; i < read.appearances.size(); ++i) {
+        const Appearance& a = read.appearances[i];
+        SCOPED_TRACE("appearance " + std::to_string(i + 1) + " (" + a.hwnd + "), active " +
+                     std::to_string(a.activeMs) + " ms");
+        EXPECT_LE(a.altDowns, 1) << Raw(a.keys);
+        EXPECT_LE(a.altChars, 1) << Raw(a.keys);
+        if (a.activeMs >= kReallyOpenMs) {
+            ++reallyOpen;
+            EXPECT_EQ(a.altDowns, 1) << Raw(a.keys);
+            EXPECT_EQ(a.altChars, 1) << Raw(a.keys);
+        }
+        auto bin = !a.everActive ? bins.begin()
+                                 : std::find_if(bins.begin() + 1, bins.end(),
+                                                [&](const Bin& b) { return a.activeMs < b.below; });
+        ++bin->count;
+        bin->answered += a.altChars > 0 ? 1 : 0;
+    }
+    EXPECT_GE(reallyOpen, 1);
+    EXPECT_TRUE(read.strayKeys.empty()) << Raw(read.strayKeys);
+
+    std::ostringstream report;
+    for (const auto& bin : bins) {
+        report << bin.name << ": " << bin.count << " (answered " << bin.answered << "); ";
+    }
+    std::cout << "[  MEASURE ] appearances by active time: " << report.str() << "\n";
+    RecordProperty("active_time_distribution", report.str());
+}
+
+// ---- The session ends, or the task list closes it, while its own dialog is up -------
+
+struct OwnDialog {
+    const char* name;
+    const wchar_t* button;
+    // Finds the dialog the button opened, once shown; nullptr otherwise.
+    HWND (*find)(const Process& dormello);
+};
+
+HWND ExitQuestion(const Process& dormello) { return MessageBoxOf(dormello); }
+HWND OptionsDialog(const Process& dormello) {
+    return FindTopLevel(kOptionsTitle, dormello.Pid(), true);
+}
+
+struct OutsideEnd {
+    const char* name;
+    void (*end)(const Process& dormello, HWND main);
+};
+
+struct WhileUpCase {
+    OwnDialog dialog;
+    OutsideEnd end;
+};
+
+void PrintTo(const WhileUpCase& tested, std::ostream* out) {
+    *out << tested.end.name << "_while_" << tested.dialog.name;
+}
+
+void EndTheSessionOf(const Process& dormello, HWND) { EndTheSession(dormello); }
+void CloseFromTheTaskList(const Process&, HWND main) { PostClose(main); }
+
+class DormelloEndedWhileItsDialogIsUp : public FaultsTest,
+                                        public testing::WithParamInterface<WhileUpCase> {};
+
+// The process ends by itself, and no question (a message box other than one already up)
+// appears on the way.
+TEST_P(DormelloEndedWhileItsDialogIsUp, EndsWithoutAskingAnything) {
+    const WhileUpCase& param = GetParam();
+    Process dormello = Process::Start(ExePath(L"dormello32.exe"), {L"R"}, folder_);
+    HWND main = WaitForMainWindow(dormello);
+    ASSERT_NE(main, nullptr) << Describe(dormello);
+    WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count()));
+    const auto button = FindControl(main, param.dialog.button);
+    ASSERT_TRUE(button.has_value());
+    PressButton(button->handle);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        dialog = param.dialog.find(dormello);
+        return dialog != nullptr || !dormello.Running();
+    })) << Describe(dormello);
+    ASSERT_NE(dialog, nullptr) << Describe(dormello);
+
+    param.end.end(dormello, main);
+
+    HWND question = nullptr;
+    WaitUntil([&] {
+        HWND box = MessageBoxOf(dormello);
+        if (box != nullptr && box != dialog) {
+            question = box;
+        }
+        return question != nullptr || !dormello.Running();
+    });
+    std::string texts;
+    if (question != nullptr) {
+        for (const auto& text : StaticTexts(question)) {
+            texts.append("[").append(ToUtf8(text)).append("] ");
+        }
+    }
+    EXPECT_EQ(question, nullptr) << "a question appeared: " << texts;
+    EXPECT_TRUE(dormello.WaitForExit(kDefaultTimeout)) << Describe(dormello);
+    EXPECT_EQ(dormello.ExitCode(), 0U) << Describe(dormello);
+}
+
+constexpr OwnDialog kExitQuestion{"ExitQuestion", kExit, ExitQuestion};
+constexpr OwnDialog kOptionsDialog{"OptionsDialog", kChangeOptions, OptionsDialog};
+constexpr OutsideEnd kEndOfSession{"EndOfTheSession", EndTheSessionOf};
+constexpr OutsideEnd kTaskListClose{"TaskListClose", CloseFromTheTaskList};
+
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloEndedWhileItsDialogIsUp,
+                         testing::Values(WhileUpCase{kExitQuestion, kEndOfSession},
+                                         WhileUpCase{kOptionsDialog, kEndOfSession},
+                                         WhileUpCase{kOptionsDialog, kTaskListClose}),
+                         [](const testing::TestParamInfo<WhileUpCase>& tested) {
+                             return std::string(tested.param.end.name) + "_while_" +
+                                    tested.param.dialog.name;
+                         });
+
+// ---- The focus stolen between finding the dialog and typing -------------------------
+
+// Each round, the dialog is created hidden (the watcher finds it at once and waits for
+// it to take the focus), then shown, and the Focus Thief takes the foreground in the same
+// moment. The thief must receive nothing, in any round. Then the test brings the dialog
+// back to the front: it must get Alt+R at most once; how often it got it is reported.
+//
+// Opt-in (--gtest_also_run_disabled_tests) until the watcher closes the gap: under Wine
+// 8 the thief received Shift+Alt+R in 1 to 8 rounds of 10, and those dialogs then never
+// got theirs. The watcher checks the foreground window, then calls SendInput, and the system
+// delivers the input to whichever window is in front when it gets to it.
+TEST_F(FaultsTest, DISABLED_FocusThiefBetweenFindingAndTypingReceivesNoKeystroke) {
+    constexpr int kRounds = 10;
+    Process dormello = StartDormello(L"R", folder_);
+    auto standIn = ShutdownStandIn::Start(folder_);
+    const EventLog& log = standIn.Log();
+
+    int answeredAfterReturn = 0;
+    for (int round = 1; round <= kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const size_t stealsBefore = log.Lines("steal").size();
+        ASSERT_EQ(standIn.Command(L"open hidden=300 thief=0"), 1);
+        ASSERT_TRUE(WaitUntil([&] { return log.Lines("steal").size() > stealsBefore; }))
+            << log.Text();
+        HWND dialog = standIn.Dialog();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(BringToForeground(dialog, kDefaultTimeout));
+        if (standIn.WaitForSelection(kRestart, Millis{5000})) {
+            ++answeredAfterReturn;
+        }
+        ASSERT_EQ(standIn.Command(L"close"), 1);
+    }
+
+    const auto read = ReadAppearances(log, standIn.DialogTitle(), L'R');
+    ASSERT_EQ(read.appearances.size(), static_cast<size_t>(kRounds));
+    for (size_t i = 0; i < read.appearances.size(); ++i) {
+        EXPECT_LE(read.appearances[i].altDowns, 1) << Raw(read.appearances[i].keys);
+        EXPECT_LE(read.appearances[i].altChars, 1) << Raw(read.appearances[i].keys);
+    }
+    // Whatever the stand-in logged outside the dialog: the thief's keys among them.
+    EXPECT_TRUE(read.strayKeys.empty()) << Raw(read.strayKeys);
+    std::cout << "[  MEASURE ] the dialog got its key after being brought back in "
+              << answeredAfterReturn << " of " << kRounds << " rounds\n";
+    RecordProperty("answered_after_return", std::to_string(answeredAfterReturn));
+    EXPECT_TRUE(dormello.Running()) << Describe(dormello);
+}
+
+// ---- A DLL planted in the current folder ---------------------------------------------
+
+constexpr wchar_t kMarker[] = L"planted_dll_loaded.txt";
+// A name the system folder does not hold, so a search that includes the current folder
+// reaches it there.
+constexpr wchar_t kProbeName[] = L"quintaro_probe.dll";
+
+// A folder holding the planted DLL under each of `names`.
+std::wstring PlantedFolder(const std::wstring& label, const std::vector<std::wstring>& names) {
+    const std::wstring folder = NewScratchFolder(label);
+    for (const auto& name : names) {
+        if (!CopyFileW(ExePath(L"planted_dll.dll").c_str(), (folder + L"\\" + name).c_str(),
+                       FALSE)) {
+            throw std::runtime_error("cannot plant " + ToUtf8(name));
+        }
+    }
+    return folder;
+}
+
+struct LoadResult {
+    bool loaded = false;
+    bool hasSetDefaultDllDirectories = false;
+};
+
+// Runs the control program in `folder` and reads its exit code.
+LoadResult LoadByName(const std::wstring& folder, bool harden) {
+    std::vector<std::wstring> args;
+    if (harden) {
+        args.emplace_back(L"/harden");
+    }
+    args.emplace_back(kProbeName);
+    Process control = Process::Start(ExePath(L"load_by_name.exe"), args, folder);
+    if (!control.WaitForExit(kDefaultTimeout)) {
+        throw std::runtime_error("load_by_name.exe did not end");
+    }
+    const DWORD code = control.ExitCode();
+    if (code > 3) {
+        throw std::runtime_error("load_by_name.exe failed: " + std::to_string(code));
+    }
+    return {.loaded = (code & 1) != 0, .hasSetDefaultDllDirectories = (code & 2) != 0};
+}
+
+class PlantedDllTest : public FaultsTest {
+  protected:
+    void SetUp() override {
+        FaultsTest::SetUp();
+        ASSERT_TRUE(FileExists(ExePath(L"planted_dll.dll")));
+        ASSERT_TRUE(FileExists(ExePath(L"load_by_name.exe")));
+    }
+};
+
+// The control: a process that does not restrict its DLL search loads a DLL planted in
+// its current folder (Wine searches the current folder after the system folders), so the
+// plant works and the checks below can fail.
+TEST_F(PlantedDllTest, IsLoadedFromTheCurrentFolderByAProgramThatDoesNotRestrictTheSearch) {
+    const std::wstring folder = PlantedFolder(L"plant-open", {kProbeName});
+    const LoadResult result = LoadByName(folder, false);
+    EXPECT_TRUE(result.loaded);
+    EXPECT_TRUE(FileExists(folder + L"\\" + kMarker));
+}
+
+// The same load in a process restricted as dormello32 and sonvik32 restrict themselves
+// (the same helper): the planted DLL is not found and never runs.
+TEST_F(PlantedDllTest, IsNotLoadedByAProgramThatRestrictsTheSearchAsTheProgramsDo) {
+    const std::wstring folder = PlantedFolder(L"plant-hardened", {kProbeName});
+    const LoadResult result = LoadByName(folder, true);
+    EXPECT_FALSE(result.loaded);
+    EXPECT_FALSE(FileExists(folder + L"\\" + kMarker));
+    RecordProperty("SetDefaultDllDirectories",
+                   result.hasSetDefaultDllDirectories ? "present" : "missing");
+}
+
+// dormello32 itself, started in a folder holding the planted DLL under the names of the
+// DLLs it loads by name after start-up under Wine (imm32 by user32 for the first window,
+// then the display driver's uxtheme, rpcrt4, combase, ole32) and the probe's name, runs
+// its whole course — main window, watcher, an answered dialog — and no planted DLL runs.
+// Under Wine 8 these names are all found in the system folder first, which comes before
+// the current folder in its search; this guards the hardening against regressions and
+// against a system where one of them is missing.
+TEST_F(PlantedDllTest, NeverRunsInsideDormelloStartedInThatFolder) {
+    const std::wstring folder = PlantedFolder(
+        L"plant-dormello", {L"imm32.dll", L"uxtheme.dll", L"rpcrt4.dll", L"combase.dll",
+                            L"ole32.dll", L"version.dll", L"dwmapi.dll", kProbeName});
+    Process dormello = StartDormello(L"R,false", folder);
+    ASSERT_NE(WaitForMainWindow(dormello), nullptr) << Describe(dormello);
+    auto standIn = ShutdownStandIn::Start(NewScratchFolder(L"plant-standin"));
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    EXPECT_TRUE(standIn.WaitForSelection(kRestart)) << standIn.Log().Text();
+    ASSERT_EQ(standIn.Command(L"close"), 1);
+    EXPECT_TRUE(dormello.Running()) << Describe(dormello);
+    EXPECT_FALSE(FileExists(folder + L"\\" + kMarker))
+        << ReadBytes(folder + L"\\" + kMarker).value_or("");
+}
+
+}  // namespace
+}  // namespace e2e
