@@ -19,6 +19,10 @@ bool PlatformShell::SendKeystrokesInto(WindowHandle target, std::u16string_view 
     return TypeStrokes(ParseKeyString(keys), wait, target);
 }
 
+bool PlatformShell::PostKeystrokes(WindowHandle target, std::u16string_view keys) {
+    return PostStrokes(ParseKeyString(keys), target);
+}
+
 void PlatformShell::Load(Form& form) { LoadOwned(form, nullptr); }
 
 void PlatformShell::LoadOwned(Form& form, Form* owner) {

@@ -56,6 +56,13 @@ class PlatformShell {
     // and dialogs), and throw DesktopError, typing no more, once another program is.
     bool SendKeystrokesInto(WindowHandle target, std::u16string_view keys, bool wait);
 
+    // Delivers the keys to `target` alone, as the messages its queue would receive were
+    // they typed with it in focus, whichever window has the focus meanwhile: no other
+    // program can receive them. Right for keys a window's own message loop acts on (a
+    // dialog's access letters); wrong for keys that open menus or move the focus between
+    // windows. Parses first, as SendKeystrokes does. False when the window is gone.
+    bool PostKeystrokes(WindowHandle target, std::u16string_view keys);
+
     // Runs every pending event of this program, then returns; never waits.
     virtual void PumpEvents() = 0;
     virtual int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) = 0;
@@ -120,6 +127,7 @@ class PlatformShell {
     // ---- For implementations ----------------------------------------------------
     // Types already-parsed strokes; see SendKeystrokesInto for `onlyInto` (0 = any).
     virtual bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) = 0;
+    virtual bool PostStrokes(const KeySequence& strokes, WindowHandle target) = 0;
     // Creates the window of a form, invisible, with every control of its layout.
     virtual std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) = 0;
     // Makes the form visible and brings it to the front with the focus.

@@ -160,10 +160,11 @@ void frmDormello::SendShortcutWhenFocused(desktop::WindowHandle dialog) {
             // Read now, so a key saved a moment ago is the one sent. An empty key (the
             // options dialog saved an empty box) types nothing.
             const auto key = app_.g.ShortcutKey;
-            if (key.empty()) return;
-            if (shell.SendKeystrokesInto(dialog, u"%" + desktop::LiteralKey(key[0]), false)) {
-                return;
-            }
+            // Delivered to the dialog itself: a program that snatches the focus in the
+            // instant after this look still receives nothing. A dialog gone meanwhile
+            // needs no key.
+            if (!key.empty()) shell.PostKeystrokes(dialog, u"%" + desktop::LiteralKey(key[0]));
+            return;
         }
         shell.PumpEvents();
         shell.WaitForDesktopChange(pacing.Next());

@@ -53,6 +53,17 @@ TEST_F(SimulatedDesktopTest, KeysGoToTheFocusedWindowAndGuardedKeysOnlyToTheirTa
     EXPECT_EQ(desktop.KeysReceivedBy(u"B"), u"");
 }
 
+TEST_F(SimulatedDesktopTest, PostedKeysReachTheirTargetWhicheverWindowHasTheFocus) {
+    const auto a = desktop.Open(u"A");
+    desktop.Open(u"B");
+    EXPECT_TRUE(desktop.PostKeystrokes(a, u"%r"));
+    EXPECT_EQ(desktop.KeysReceivedBy(u"A"), u"%r");
+    EXPECT_EQ(desktop.KeysReceivedBy(u"B"), u"");
+    desktop.Close(u"A");
+    EXPECT_FALSE(desktop.PostKeystrokes(a, u"x"));
+    EXPECT_THROW(desktop.PostKeystrokes(a, u"{"), DesktopError);
+}
+
 TEST_F(SimulatedDesktopTest, MalformedKeysFailBeforeAnythingIsTyped) {
     desktop.Open(u"A");
     EXPECT_THROW(desktop.SendKeystrokes(u"ab{NOSUCHKEY}", false), DesktopError);

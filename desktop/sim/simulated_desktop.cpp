@@ -573,13 +573,25 @@ bool SimulatedDesktop::WaitForInputIdle(int task, Millis limit) {
 
 bool SimulatedDesktop::TypeStrokes(const KeySequence& strokes, bool /*wait*/,
                                    WindowHandle onlyInto) {
+    // Typing takes no time here, so the focus cannot move between strokes.
     if (onlyInto != 0 && foreground_ != onlyInto) return false;
     const auto target = TitleOf(foreground_);
-    typed_.push_back({target.empty() ? u"(no window)" : target, DescribeStrokes(strokes), now_});
+    Receive(target.empty() ? u"(no window)" : target, strokes);
+    return true;
+}
+
+bool SimulatedDesktop::PostStrokes(const KeySequence& strokes, WindowHandle target) {
+    const auto title = TitleOf(target);
+    if (title.empty()) return false;
+    Receive(title, strokes);
+    return true;
+}
+
+void SimulatedDesktop::Receive(const std::u16string& target, const KeySequence& strokes) {
+    typed_.push_back({target, DescribeStrokes(strokes), now_});
     for (auto& [title, reaction] : keyReactions_) {
         if (SameText(title, target)) reaction(*this, strokes);
     }
-    return true;
 }
 
 std::u16string SimulatedDesktop::KeysReceivedBy(std::u16string_view window) const {

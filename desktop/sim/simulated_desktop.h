@@ -153,6 +153,7 @@ class SimulatedDesktop : public PlatformShell {
 
   protected:
     bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
+    bool PostStrokes(const KeySequence& strokes, WindowHandle target) override;
     std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
     void Present(Form& form) override;
     void SetFormEnabled(Form& form, bool enabled) override;
@@ -182,6 +183,8 @@ class SimulatedDesktop : public PlatformShell {
     // A user action on a form: ignored while the form is disabled or invisible.
     void UserAction(const std::string& formName, std::function<void(Form&)> action);
     const Window* WindowTitled(std::u16string_view title) const;
+    // Records keys received by the window titled `target` and runs its reactions.
+    void Receive(const std::u16string& target, const KeySequence& strokes);
     std::u16string TitleOf(WindowHandle handle) const;
 
     std::u16string commandLine_;

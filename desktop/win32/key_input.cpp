@@ -116,6 +116,33 @@ std::vector<INPUT> StrokeInputs(const KeyStroke& stroke) {
     return inputs;
 }
 
+std::vector<KeyMessage> StrokeMessages(const KeyStroke& stroke) {
+    const bool alt = stroke.held.alt;
+    WORD vk = 0;
+    bool extended = false;
+    if (stroke.isNamed) {
+        const NamedVk named = VirtualKeyOf(stroke.key);
+        vk = named.vk;
+        extended = named.extended;
+    } else {
+        const SHORT scan = VkKeyScanW(static_cast<wchar_t>(stroke.character));
+        // No key on the layout: only the character itself can be delivered.
+        if (scan == -1) {
+            return {{alt ? UINT{WM_SYSCHAR} : UINT{WM_CHAR}, stroke.character, alt ? 1 << 29 : 1}};
+        }
+        vk = static_cast<WORD>(scan & 0xFF);
+    }
+    // Down and up only: the receiver's own TranslateMessage (IsDialogMessage's, in a
+    // dialog) makes the character, as it does for typed keys.
+    const auto scanCode = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    LPARAM down = 1 | (scanCode << 16);
+    if (extended) down |= LPARAM{1} << 24;
+    if (alt) down |= LPARAM{1} << 29;  // context code: Alt is down
+    const LPARAM up = down | (LPARAM{1} << 30) | static_cast<LPARAM>(0x80000000u);
+    return {{alt ? UINT{WM_SYSKEYDOWN} : UINT{WM_KEYDOWN}, vk, down},
+            {alt ? UINT{WM_SYSKEYUP} : UINT{WM_KEYUP}, vk, up}};
+}
+
 std::vector<INPUT> ReleasesOfPartialInsert(const std::vector<INPUT>& inputs, UINT inserted) {
     const auto done = inputs.begin() + std::min<std::size_t>(inserted, inputs.size());
     std::vector<INPUT> releases;

@@ -18,4 +18,16 @@ std::vector<INPUT> StrokeInputs(const KeyStroke& stroke);
 // every key those pressed and did not release.
 std::vector<INPUT> ReleasesOfPartialInsert(const std::vector<INPUT>& inputs, UINT inserted);
 
+// A stroke as the messages a window's queue receives when it is typed with the focus:
+// key down and key up (WM_SYS... forms while Alt is held), from which the receiver's
+// TranslateMessage makes the character. Posted straight to a window, they reach that
+// window whichever one has the focus. Modifier keys are not pressed: Alt is carried by
+// the message kind, Shift and Ctrl not at all.
+struct KeyMessage {
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+};
+std::vector<KeyMessage> StrokeMessages(const KeyStroke& stroke);
+
 }  // namespace desktop::win32

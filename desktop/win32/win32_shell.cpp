@@ -148,6 +148,16 @@ bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle
     return true;
 }
 
+bool Win32Shell::PostStrokes(const KeySequence& strokes, WindowHandle target) {
+    HWND window = ToHwnd(target);
+    for (const KeyStroke& stroke : strokes) {
+        for (const KeyMessage& m : StrokeMessages(stroke)) {
+            if (PostMessageW(window, m.message, m.wparam, m.lparam) == FALSE) return false;
+        }
+    }
+    return true;
+}
+
 void Win32Shell::WaitUntilKeysHandled(std::size_t keyEvents) {
     // A sent message overtakes input already queued, so one WM_NULL round trip proves
     // only that the receiver is back in its message loop; under Wine a run of them can

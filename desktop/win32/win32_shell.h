@@ -40,6 +40,7 @@ class Win32Shell final : public PlatformShell, private FormHost {
 
   protected:
     bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
+    bool PostStrokes(const KeySequence& strokes, WindowHandle target) override;
     std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
     void Present(Form& form) override;
     void SetFormEnabled(Form& form, bool enabled) override;

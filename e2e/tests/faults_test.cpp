@@ -358,12 +358,9 @@ INSTANTIATE_TEST_SUITE_P(Ways, DormelloEndedWhileItsDialogIsUp,
 // it to take the focus), then shown, and the Focus Thief takes the foreground in the same
 // moment. The thief must receive nothing, in any round. Then the test brings the dialog
 // back to the front: it must get Alt+R at most once; how often it got it is reported.
-//
-// Opt-in (--gtest_also_run_disabled_tests) until the watcher closes the gap: under Wine
-// 8 the thief received Shift+Alt+R in 1 to 8 rounds of 10, and those dialogs then never
-// got theirs. The watcher checks the foreground window, then calls SendInput, and the system
-// delivers the input to whichever window is in front when it gets to it.
-TEST_F(FaultsTest, DISABLED_FocusThiefBetweenFindingAndTypingReceivesNoKeystroke) {
+// (Typed with SendInput after a look at the foreground, the keys went to whichever window
+// was in front when the system got to them: the thief, in up to 8 rounds of 10.)
+TEST_F(FaultsTest, FocusThiefBetweenFindingAndTypingReceivesNoKeystroke) {
     constexpr int kRounds = 10;
     Process dormello = StartDormello(L"R", folder_);
     auto standIn = ShutdownStandIn::Start(folder_);
