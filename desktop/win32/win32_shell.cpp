@@ -296,6 +296,9 @@ void Win32Shell::ActivateWindow(std::u16string_view title) {
         throw DesktopError("no window titled \"" + common::ToUtf8(title) + "\" to activate");
     }
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    // Asking again for a window already in front is not harmless under Wine: the focus
+    // it moves can fall to the desktop once this program has ended.
+    if (GetForegroundWindow() == window) return;
     SetForegroundWindow(window);
     // Under Wine the window's own thread completes the activation when it handles the
     // notice it was sent; a round trip after that notice returns once it has.

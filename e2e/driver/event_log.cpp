@@ -86,17 +86,23 @@ std::string EventLog::Text() const {
     return text;
 }
 
-std::vector<LogLine> EventLog::Lines() const {
-    const std::string text = Text();
-    std::vector<LogLine> lines;
+std::vector<std::string> CompleteLines(const std::string& text) {
+    std::vector<std::string> lines;
     size_t pos = 0;
-    // Only lines ended by '\n': a line being written is not read half-way.
     for (size_t end = text.find('\n'); end != std::string::npos;
          pos = end + 1, end = text.find('\n', pos)) {
         std::string line = text.substr(pos, end - pos);
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<LogLine> EventLog::Lines() const {
+    std::vector<LogLine> lines;
+    for (const auto& line : CompleteLines(Text())) {
         if (auto parsed = ParseLogLine(line)) {
             lines.push_back(std::move(*parsed));
         }

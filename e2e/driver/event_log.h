@@ -22,6 +22,10 @@ struct LogLine {
     std::string Field(const std::string& name) const;
 };
 
+// The lines of `text` that a line feed has ended (a CR before it dropped): a line still
+// being written is not read half-way.
+std::vector<std::string> CompleteLines(const std::string& text);
+
 // Parses one line; nullopt when it does not start with a counter and an event name.
 std::optional<LogLine> ParseLogLine(const std::string& line);
 

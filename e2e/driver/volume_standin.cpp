@@ -234,16 +234,8 @@ std::optional<VolumeLogLine> ParseVolumeLogLine(const std::string& line) {
 std::string VolumeLog::Text() const { return EventLog(path_).Text(); }
 
 std::vector<VolumeLogLine> VolumeLog::Lines() const {
-    const std::string text = Text();
     std::vector<VolumeLogLine> lines;
-    size_t pos = 0;
-    // Only lines ended by '\n': a line being written is not read half-way.
-    for (size_t end = text.find('\n'); end != std::string::npos;
-         pos = end + 1, end = text.find('\n', pos)) {
-        std::string line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
+    for (const auto& line : CompleteLines(Text())) {
         if (auto parsed = ParseVolumeLogLine(line)) {
             lines.push_back(std::move(*parsed));
         }

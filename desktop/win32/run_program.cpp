@@ -1,0 +1,29 @@
+#include "desktop/win32/run_program.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+#include "common/text.h"
+#include "desktop/win32/dll_search.h"
+#include "desktop/win32/win32_shell.h"
+
+namespace desktop::win32 {
+
+int RunProgram(void (*program)(PlatformShell&)) {
+    // Before anything loads a DLL: never from the current folder, which may be anyone's.
+    LoadDllsFromTheSystemFolderOnly();
+    try {
+        Win32Shell shell;
+        program(shell);
+        shell.EndProgram();
+    } catch (const std::exception& error) {
+        const std::u16string text = common::FromUtf8(error.what());
+        MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()), nullptr,
+                    MB_ICONERROR | MB_OK);
+        return 1;
+    }
+}
+
+}  // namespace desktop::win32
