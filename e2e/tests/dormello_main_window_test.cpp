@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/shutdown_standin.h"
@@ -22,64 +23,21 @@
 namespace e2e {
 namespace {
 
-constexpr Millis kStartTimeout{20000};
-constexpr wchar_t kMainTitle[] = L"Dormello";
-constexpr wchar_t kMessageTitle[] = L"Tobrin's Utilities";
 constexpr wchar_t kCredits[] = L"Tobrin's Utilities\r\n\r\nQUINTARO";
-constexpr wchar_t kStatusStart[] = L"Shutdown Option set to: ";
 constexpr wchar_t kExitPrompt[] =
     L"This will close Dormello and revert to the Windows default\r\n\r\n"
     L"Are you sure you want to Exit?";
-constexpr wchar_t kMinimise[] = L"Mi&nimise";
-constexpr wchar_t kChangeOptions[] = L"&Change Options";
-constexpr wchar_t kHide[] = L"&Hide";
-constexpr wchar_t kExit[] = L"E&xit";
-constexpr int kRestart = 1;
-
-std::string Describe(const Process& process) {
-    if (process.Running()) {
-        return "dormello32.exe is still running";
-    }
-    return "dormello32.exe ended with exit code " + std::to_string(process.ExitCode());
-}
-
-std::string Joined(const std::vector<std::wstring>& texts) {
-    std::string joined;
-    for (const auto& text : texts) {
-        joined.append("[").append(ToUtf8(text)).append("] ");
-    }
-    return joined;
-}
-
-// The preselector's question or message box, once it is shown; nullptr otherwise.
-HWND MessageBoxOf(const Process& process) {
-    HWND box = FindTopLevelOfClass(process.Pid(), L"#32770", kMessageTitle);
-    return box != nullptr && IsWindowVisible(box) ? box : nullptr;
-}
 
 class DormelloMainWindowTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
-            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
-    }
+    void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
 
     // Starts dormello32 in `folder` with `commandLine` (none when empty) and waits for its
     // main window to be shown. Throws when it is not.
     static Process StartDormello(const std::wstring& commandLine, const std::wstring& folder,
                                  HWND& main) {
-        std::vector<std::wstring> args;
-        if (!commandLine.empty()) {
-            args.push_back(commandLine);
-        }
-        Process dormello = Process::Start(ExePath(L"dormello32.exe"), args, folder);
-        main = nullptr;
-        WaitUntil(
-            [&] {
-                main = FindTopLevel(kMainTitle, dormello.Pid(), true);
-                return main != nullptr || !dormello.Running();
-            },
-            kStartTimeout);
+        Process dormello = LaunchDormello(commandLine, folder);
+        main = WaitForMainWindow(dormello);
         if (main == nullptr) {
             throw std::runtime_error("the main window \"Dormello\" did not appear; " +
                                      Describe(dormello));
@@ -128,7 +86,7 @@ TEST_P(DormelloMainWindowTexts, ShowCaptionCreditsAndTheKeyWithWhereItCameFrom) 
     EXPECT_EQ(WindowText(main), kMainTitle);
     const auto texts = StaticTexts(main);
     const std::wstring status =
-        std::wstring(kStatusStart) + L"S\r\nfrom " + Replaced(param.source, L"{folder}", folder_);
+        std::wstring(kStatusPrefix) + L"S\r\nfrom " + Replaced(param.source, L"{folder}", folder_);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), std::wstring(kCredits)), 1) << Joined(texts);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), status), 1)
         << "expected: [" << ToUtf8(status) << "]\nthe window shows: " << Joined(texts);
@@ -171,7 +129,7 @@ const std::vector<LayoutRow>& MainWindowLayout() {
          {240, 120, 5955, 1155}},
         {"Picture1", IsIconPicture, {360, 900, 555, 675}},
         {"lblDormello",
-         [](const Control& c) { return c.text.starts_with(kStatusStart); },
+         [](const Control& c) { return c.text.starts_with(kStatusPrefix); },
          {210, 1560, 6015, 615}},
         {"cmdMinimise",
          [](const Control& c) { return HasText(c, kMinimise); },
@@ -355,16 +313,7 @@ void Taskkill(const Process& dormello, HWND) {
     taskkill.WaitForExit(kDefaultTimeout);
 }
 
-// The end of the session, as the system delivers it: WM_QUERYENDSESSION then
-// WM_ENDSESSION to every top-level window of the process, hidden ones included, in turn.
-void EndTheSession(const Process& dormello, HWND) {
-    for (HWND window : TopLevelWindows(dormello.Pid())) {
-        if (!dormello.Running()) {
-            return;
-        }
-        SendEndSession(window, kDefaultTimeout);
-    }
-}
+void EndTheSessionOf(const Process& dormello, HWND) { EndTheSession(dormello); }
 
 class DormelloClosedFromOutside : public DormelloMainWindowTest,
                                   public testing::WithParamInterface<OutsideClose> {};
@@ -389,7 +338,7 @@ TEST_P(DormelloClosedFromOutside, EndsWithoutAskingAnything) {
 INSTANTIATE_TEST_SUITE_P(Ways, DormelloClosedFromOutside,
                          testing::Values(OutsideClose{"TaskListClose", CloseFromTheTaskList},
                                          OutsideClose{"TaskkillWithoutForce", Taskkill},
-                                         OutsideClose{"EndOfTheSession", EndTheSession}),
+                                         OutsideClose{"EndOfTheSession", EndTheSessionOf}),
                          [](const testing::TestParamInfo<OutsideClose>& tested) {
                              return std::string(tested.param.name);
                          });

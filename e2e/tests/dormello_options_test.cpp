@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/keys.h"
 #include "e2e/driver/process.h"
@@ -21,14 +22,8 @@
 namespace e2e {
 namespace {
 
-constexpr wchar_t kMessageTitle[] = L"Tobrin's Utilities";
-constexpr wchar_t kMainTitle[] = L"Dormello";
-constexpr wchar_t kDialogTitle[] = L"Change Shutdown Options";
-constexpr wchar_t kStatusPrefix[] = L"Shutdown Option set to: ";
 constexpr wchar_t kSettingsName[] = L"QUINTARO.INI";
 
-// A start-up takes well under this under Wine, the first start in a new prefix included.
-constexpr Millis kStartTimeout{20000};
 // How far a centred window may sit from the exact centre (odd sizes round).
 constexpr LONG kCentreTolerance = 3;
 // Twips converted to pixels may round either way.
@@ -165,24 +160,16 @@ std::string SaveName(const testing::TestParamInfo<SaveCase>& tested) { return te
 
 class DormelloOptions : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
-            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
-    }
+    void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
 
     void TearDown() override {
         // A read-only file a test made is left writable for whoever cleans up.
         SetFileAttributesW(settingsPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 
-    void StartDormello() { dormello_ = Process::Start(ExePath(L"dormello32.exe"), {}, folder_); }
+    void StartDormello() { dormello_ = LaunchDormello({}, folder_); }
 
-    std::string Ended() const {
-        if (dormello_.Running()) {
-            return "dormello32.exe is running";
-        }
-        return "dormello32.exe ended with exit code " + std::to_string(dormello_.ExitCode());
-    }
+    std::string Ended() const { return Describe(dormello_); }
 
     // A shown top-level window of the preselector with this class (empty: any) and title.
     HWND Shown(const std::wstring& className, const std::wstring& title) const {
@@ -244,7 +231,7 @@ class DormelloOptions : public testing::Test {
 
     // Waits for the options dialog in front and finds its controls.
     void WaitForDialog() {
-        dialog_ = WaitForShown({}, kDialogTitle, kStartTimeout);
+        dialog_ = WaitForShown({}, kOptionsTitle, kStartTimeout);
         ASSERT_NE(dialog_, nullptr)
             << "the dialog \"Change Shutdown Options\" did not appear; " << Ended();
         ASSERT_TRUE(WaitUntil([&] { return IsForeground(dialog_); }))
@@ -709,7 +696,7 @@ TEST_F(DormelloOptionsLayout, ControlsSitWhereTheTwipsPutThemAtTheDisplayDpi) {
     ReleaseDC(nullptr, screen);
     RecordProperty("dpi", dpi);
 
-    EXPECT_EQ(WindowText(dialog_), kDialogTitle);
+    EXPECT_EQ(WindowText(dialog_), kOptionsTitle);
     RECT client{};
     ASSERT_TRUE(GetClientRect(dialog_, &client));
     EXPECT_NEAR(client.right, Pixels(4530, dpi), kPixelTolerance) << "client width";

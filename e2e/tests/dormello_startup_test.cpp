@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/text.h"
@@ -14,43 +15,13 @@
 namespace e2e {
 namespace {
 
-constexpr wchar_t kMessageTitle[] = L"Tobrin's Utilities";
-constexpr wchar_t kMainTitle[] = L"Dormello";
-
-// A start-up takes well under this under Wine, the first start in a new prefix included.
-constexpr Millis kStartTimeout{20000};
-
-std::string Describe(const Process& process) {
-    if (process.Running()) {
-        return "dormello32.exe is still running";
-    }
-    return "dormello32.exe ended with exit code " + std::to_string(process.ExitCode());
-}
-
-// The box's texts as "[first] [second]", for failure messages.
-std::string Joined(const std::vector<std::wstring>& texts) {
-    std::string joined;
-    for (const auto& text : texts) {
-        joined.append("[").append(ToUtf8(text)).append("] ");
-    }
-    return joined;
-}
-
 class DormelloStartup : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
-            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
-    }
+    void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
 
-    Process Start(const std::wstring& folder) {
+    static Process Start(const std::wstring& folder) {
         // No arguments: the program's command line is empty.
-        return Process::Start(ExePath(L"dormello32.exe"), {}, folder);
-    }
-
-    static HWND MessageBoxOf(const Process& process) {
-        HWND box = FindTopLevelOfClass(process.Pid(), L"#32770", kMessageTitle);
-        return box != nullptr && IsWindowVisible(box) ? box : nullptr;
+        return LaunchDormello({}, folder);
     }
 };
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/event_log.h"
 #include "e2e/driver/keys.h"
@@ -24,30 +25,10 @@
 namespace e2e {
 namespace {
 
-// A start-up takes well under this under Wine, the first start in a new prefix included.
-constexpr Millis kStartTimeout{20000};
 // How long the desktop is left as it is, the dialog open, before the stand-in's Focus
 // Thief takes the foreground. The preselector looks at the desktop many times in that
 // span; the stand-in's timer measures it, so the test waits for the "steal" line.
 constexpr wchar_t kWatchAWhile[] = L"steal delay=750";
-constexpr int kRestart = 1;
-
-// Starts dormello32 in `folder` with `commandLine` (none when empty) and waits until it
-// first waits for input: its start-up, the showing or hiding of its main window
-// included, is over, and its watcher is running.
-Process StartDormello(const std::wstring& commandLine, const std::wstring& folder) {
-    std::vector<std::wstring> args;
-    if (!commandLine.empty()) {
-        args.push_back(commandLine);
-    }
-    Process dormello = Process::Start(ExePath(L"dormello32.exe"), args, folder);
-    if (WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count())) != 0) {
-        throw std::runtime_error(
-            "dormello32 " + ToUtf8(commandLine) +
-            " did not come up (running: " + (dormello.Running() ? "yes" : "no") + ")");
-    }
-    return dormello;
-}
 
 std::vector<HWND> VisibleTopLevelWindows(DWORD pid) {
     std::vector<HWND> visible;
@@ -154,10 +135,7 @@ bool LetThePreselectorWatchAWhile(const ShutdownStandIn& standIn) {
 
 class DormelloWatcherTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
-            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
-    }
+    void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
 
     std::wstring folder_ = NewScratchFolder(L"watcher");
 };
@@ -177,7 +155,7 @@ class DormelloAnswersEveryOpening : public DormelloWatcherTest,
 
 TEST_P(DormelloAnswersEveryOpening, WithAltAndItsKeyExactlyOnceSoRestartEndsUpSelected) {
     const LanguageCase& param = GetParam();
-    Process dormello = StartDormello(std::wstring(1, param.key), folder_);
+    Process dormello = StartDormelloUntilIdle(std::wstring(1, param.key), folder_);
     auto standIn = ShutdownStandIn::Start(folder_, {.german = param.german});
     const EventLog& log = standIn.Log();
 
@@ -229,7 +207,7 @@ class DormelloWaitsForTheFocus : public DormelloWatcherTest,
 
 TEST_P(DormelloWaitsForTheFocus, TypesNothingIntoTheWindowInFrontThenAnswersTheDialogOnce) {
     const FocusCase& param = GetParam();
-    Process dormello = StartDormello(L"R", folder_);
+    Process dormello = StartDormelloUntilIdle(L"R", folder_);
     auto standIn = ShutdownStandIn::Start(folder_, {.bystander = true});
     const EventLog& log = standIn.Log();
     HWND bystander = standIn.Bystander();
@@ -281,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- A hidden preselector still answers ---------------------------------------------
 
 TEST_F(DormelloWatcherTest, WithSCommaTrueShowsNoWindowAndStillAnswersTheDialog) {
-    Process dormello = StartDormello(L"S,TRUE", folder_);
+    Process dormello = StartDormelloUntilIdle(L"S,TRUE", folder_);
     ASSERT_FALSE(TopLevelWindows(dormello.Pid()).empty());
     EXPECT_TRUE(VisibleTopLevelWindows(dormello.Pid()).empty());
 
@@ -335,7 +313,7 @@ double CpuMillis(HANDLE process) {
 // the same process did (/proc/PID/schedstat): read them as a lower bound.
 TEST_F(DormelloWatcherTest, DISABLED_ReportsItsCpuTimeOverAMinuteWithoutADialog) {
     constexpr DWORD kMinuteMs = 60000;
-    Process dormello = StartDormello(L"R", folder_);
+    Process dormello = StartDormelloUntilIdle(L"R", folder_);
     const double atStart = CpuMillis(dormello.Handle());
     ASSERT_EQ(WaitForSingleObject(dormello.Handle(), kMinuteMs), static_cast<DWORD>(WAIT_TIMEOUT))
         << "dormello32 ended during the minute";

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/event_log.h"
 #include "e2e/driver/keys.h"
@@ -29,67 +30,12 @@
 namespace e2e {
 namespace {
 
-constexpr Millis kStartTimeout{20000};
-constexpr wchar_t kMainTitle[] = L"Dormello";
-constexpr wchar_t kMessageTitle[] = L"Tobrin's Utilities";
-constexpr wchar_t kOptionsTitle[] = L"Change Shutdown Options";
-constexpr wchar_t kExit[] = L"E&xit";
-constexpr wchar_t kChangeOptions[] = L"&Change Options";
-constexpr int kRestart = 1;
-
-std::string Describe(const Process& process) {
-    if (process.Running()) {
-        return "dormello32.exe is still running";
-    }
-    return "dormello32.exe ended with exit code " + std::to_string(process.ExitCode());
-}
-
 std::string Raw(const std::vector<LogLine>& lines) {
     std::string text;
     for (const auto& line : lines) {
         text += line.raw + "\n";
     }
     return text;
-}
-
-// Starts dormello32 in `folder` and waits until it waits for input: its start-up is over
-// and its watcher runs. Throws when it does not come up.
-Process StartDormello(const std::wstring& commandLine, const std::wstring& folder) {
-    Process dormello = Process::Start(ExePath(L"dormello32.exe"), {commandLine}, folder);
-    if (WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count())) != 0) {
-        throw std::runtime_error("dormello32 " + ToUtf8(commandLine) + " did not come up; " +
-                                 Describe(dormello));
-    }
-    return dormello;
-}
-
-// The shown main window of dormello32; nullptr when it did not appear in time.
-HWND WaitForMainWindow(const Process& dormello) {
-    HWND main = nullptr;
-    WaitUntil(
-        [&] {
-            main = FindTopLevel(kMainTitle, dormello.Pid(), true);
-            return main != nullptr || !dormello.Running();
-        },
-        kStartTimeout);
-    return main;
-}
-
-// The preselector's question or message box, once it is shown; nullptr otherwise.
-HWND MessageBoxOf(const Process& process) {
-    HWND box = FindTopLevelOfClass(process.Pid(), L"#32770", kMessageTitle);
-    return box != nullptr && IsWindowVisible(box) ? box : nullptr;
-}
-
-// The end of the session as the system delivers it: WM_QUERYENDSESSION, then
-// WM_ENDSESSION, to every top-level window of the process, hidden ones included.
-void EndTheSession(const Process& dormello) {
-    for (HWND window : TopLevelWindows(dormello.Pid())) {
-        if (!dormello.Running()) {
-            return;
-        }
-        SendEndSession(window, kDefaultTimeout);
-    }
 }
 
 // What one appearance of the stand-in's dialog saw, from its "create" line to its
@@ -174,10 +120,7 @@ AppearanceLog ReadAppearances(const EventLog& log, const std::wstring& dialogTit
 
 class FaultsTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(FileExists(ExePath(L"dormello32.exe")))
-            << "dormello32.exe is not in " << ToUtf8(Env().exeDir);
-    }
+    void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
 
     std::wstring folder_ = NewScratchFolder(L"faults");
 };
@@ -202,7 +145,7 @@ TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatSta
     constexpr int kFlaps = 200;
     constexpr unsigned kSeed = 20240611;
     constexpr double kReallyOpenMs = 500.0;
-    Process dormello = StartDormello(L"R", folder_);
+    Process dormello = StartDormelloUntilIdle(L"R", folder_);
     auto standIn = ShutdownStandIn::Start(folder_);
     const EventLog& log = standIn.Log();
 
@@ -303,7 +246,7 @@ class DormelloEndedWhileItsDialogIsUp : public FaultsTest,
 // appears on the way.
 TEST_P(DormelloEndedWhileItsDialogIsUp, EndsWithoutAskingAnything) {
     const WhileUpCase& param = GetParam();
-    Process dormello = Process::Start(ExePath(L"dormello32.exe"), {L"R"}, folder_);
+    Process dormello = LaunchDormello(L"R", folder_);
     HWND main = WaitForMainWindow(dormello);
     ASSERT_NE(main, nullptr) << Describe(dormello);
     WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count()));
@@ -362,7 +305,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, DormelloEndedWhileItsDialogIsUp,
 // was in front when the system got to them: the thief, in up to 8 rounds of 10.)
 TEST_F(FaultsTest, FocusThiefBetweenFindingAndTypingReceivesNoKeystroke) {
     constexpr int kRounds = 10;
-    Process dormello = StartDormello(L"R", folder_);
+    Process dormello = StartDormelloUntilIdle(L"R", folder_);
     auto standIn = ShutdownStandIn::Start(folder_);
     const EventLog& log = standIn.Log();
 
@@ -479,7 +422,7 @@ TEST_F(PlantedDllTest, NeverRunsInsideDormelloStartedInThatFolder) {
     const std::wstring folder = PlantedFolder(
         L"plant-dormello", {L"imm32.dll", L"uxtheme.dll", L"rpcrt4.dll", L"combase.dll",
                             L"ole32.dll", L"version.dll", L"dwmapi.dll", kProbeName});
-    Process dormello = StartDormello(L"R,false", folder);
+    Process dormello = StartDormelloUntilIdle(L"R,false", folder);
     ASSERT_NE(WaitForMainWindow(dormello), nullptr) << Describe(dormello);
     auto standIn = ShutdownStandIn::Start(NewScratchFolder(L"plant-standin"));
     ASSERT_EQ(standIn.Command(L"open"), 1);
