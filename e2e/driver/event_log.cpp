@@ -122,19 +122,7 @@ std::vector<LogLine> EventLog::Lines(const std::string& event) const {
 
 std::optional<LogLine> EventLog::WaitFor(const std::function<bool(const LogLine&)>& match,
                                          Millis timeout) const {
-    std::optional<LogLine> found;
-    WaitUntil(
-        [&] {
-            for (auto& line : Lines()) {
-                if (match(line)) {
-                    found = std::move(line);
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeout);
-    return found;
+    return WaitForLine<LogLine>([this] { return Lines(); }, match, timeout);
 }
 
 }  // namespace e2e

@@ -26,6 +26,25 @@ struct LogLine {
 // being written is not read half-way.
 std::vector<std::string> CompleteLines(const std::string& text);
 
+// Reads `lines()` until one satisfies `match`; returns it, or nullopt on timeout.
+template <typename Line>
+std::optional<Line> WaitForLine(const std::function<std::vector<Line>()>& lines,
+                                const std::function<bool(const Line&)>& match, Millis timeout) {
+    std::optional<Line> found;
+    WaitUntil(
+        [&] {
+            for (auto& line : lines()) {
+                if (match(line)) {
+                    found = std::move(line);
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
 // Parses one line; nullopt when it does not start with a counter and an event name.
 std::optional<LogLine> ParseLogLine(const std::string& line);
 

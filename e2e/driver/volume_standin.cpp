@@ -271,19 +271,7 @@ std::vector<std::string> VolumeLog::TypedKeyDowns(DWORD pid) const {
 
 std::optional<VolumeLogLine> VolumeLog::WaitFor(
     const std::function<bool(const VolumeLogLine&)>& match, Millis timeout) const {
-    std::optional<VolumeLogLine> found;
-    WaitUntil(
-        [&] {
-            for (auto& line : Lines()) {
-                if (match(line)) {
-                    found = std::move(line);
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeout);
-    return found;
+    return WaitForLine<VolumeLogLine>([this] { return Lines(); }, match, timeout);
 }
 
 }  // namespace e2e
