@@ -45,6 +45,19 @@ stage "running the end-to-end suite under Wine"
 # The e2e folder holds the suite's test whether or not the top level enables testing.
 ctest --test-dir "$win_build/e2e" --output-on-failure
 
+# --- The benchmark harness, briefly: only that it runs and writes its table. Its times
+# and CPU figures are reported, never checked (bench/README.md).
+stage "running the benchmark harness briefly under Wine (10 openings, 5 s idle)"
+bench_results="$win_build/bench-smoke"
+WIN_BUILD_DIR="$win_build" BENCH_RESULTS="$bench_results" JOBS="$jobs" \
+    "$root/tools/bench.sh" --openings=10 --idle-seconds=5 --launcher-delays=2000
+bench_rows=$(grep -c -E '^\| (busy loop|sleep 100 ms|dormello32) \|' \
+    "$bench_results/bench-table.md" 2>/dev/null || true)
+if [ "${bench_rows:-0}" -ne 3 ]; then
+    echo "test: the benchmark harness wrote no complete table" >&2
+    exit 1
+fi
+
 # --- The release package: the zip and the installer, then the installer under Wine
 # (silent installs with and without the Startup option, silent uninstalls).
 stage "building the release package (zip and installer) in build/release"

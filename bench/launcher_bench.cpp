@@ -1,0 +1,211 @@
+#include "bench/launcher_bench.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <stdexcept>
+
+#include "bench/log_tail.h"
+#include "bench/process_cpu.h"
+#include "e2e/driver/environment.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/text.h"
+
+namespace bench {
+
+namespace {
+
+constexpr wchar_t kOptionsVariable[] = L"STANDIN_SNDVOL32_OPTIONS";
+constexpr wchar_t kRecordingTitle[] = L"Recording Control";
+constexpr wchar_t kVolumeTitle[] = L"Volume Control";
+
+double NowMs() {
+    static const double frequency = [] {
+        LARGE_INTEGER value{};
+        QueryPerformanceFrequency(&value);
+        return static_cast<double>(value.QuadPart);
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / frequency;
+}
+
+void Say(const std::string& text) {
+    std::printf("bench: launcher: %s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+std::wstring ForegroundTitle() {
+    std::array<wchar_t, 256> title{};
+    if (HWND window = GetForegroundWindow()) {
+        // For another process's window this reads the title without sending a message.
+        GetWindowTextW(window, title.data(), static_cast<int>(title.size()));
+    }
+    return title.data();
+}
+
+// Whether the volume control's window is up, under either of its titles.
+bool VolumeControlShown() {
+    for (const wchar_t* title : {kVolumeTitle, kRecordingTitle}) {
+        HWND window = FindWindowW(nullptr, title);
+        if (window != nullptr && IsWindowVisible(window)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sets an environment variable for the processes started while it lives (the launcher,
+// and through it the volume control), and takes it away again.
+class EnvironmentSetting {
+  public:
+    EnvironmentSetting(const wchar_t* name, const std::wstring& value) : name_(name) {
+        SetEnvironmentVariableW(name_, value.c_str());
+    }
+    ~EnvironmentSetting() { SetEnvironmentVariableW(name_, nullptr); }
+    EnvironmentSetting(const EnvironmentSetting&) = delete;
+    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+  private:
+    const wchar_t* name_;
+};
+
+// What the volume control's log says: its process id, and when it retitled its window.
+// Its lines read "<qpc> pid=<pid> event <name> ...".
+struct VolumeControlLog {
+    DWORD pid = 0;
+    bool started = false;
+    std::optional<std::int64_t> retitledTicks;
+    double frequency = 0;
+
+    void Read(LogTail& tail) {
+        for (const auto& line : tail.ReadNewText()) {
+            const std::size_t space = line.find(' ');
+            if (space == std::string::npos || line.compare(space + 1, 4, "pid=") != 0) {
+                continue;
+            }
+            pid = static_cast<DWORD>(std::strtoul(line.c_str() + space + 5, nullptr, 10));
+            if (line.find(" event start ") != std::string::npos) {
+                started = true;
+                const std::size_t qpf = line.find("qpf=");
+                if (qpf != std::string::npos) {
+                    frequency = std::atof(line.c_str() + qpf + 4);
+                }
+            }
+            if (!retitledTicks && line.find(" event retitled ") != std::string::npos &&
+                line.find(e2e::ToUtf8(kRecordingTitle)) != std::string::npos) {
+                retitledTicks = std::strtoll(line.c_str(), nullptr, 10);
+            }
+        }
+    }
+};
+
+// Ends the volume control that the launcher started, by its process id from its log.
+void EndVolumeControl(LogTail& tail, VolumeControlLog& log) {
+    log.Read(tail);
+    if (log.pid == 0) {
+        return;
+    }
+    try {
+        e2e::Process::Attach(log.pid).Terminate();
+    } catch (const std::exception&) {
+        // Already gone.
+    }
+}
+
+void Run(const LauncherPlan& plan, LauncherResult& result, const std::wstring& folder,
+         const std::wstring& logPath) {
+    EnvironmentSetting options(kOptionsVariable, L"/delay:" +
+                                                     std::to_wstring(plan.volumeControlDelayMs) +
+                                                     L" /log:" + e2e::QuoteArgument(logPath));
+    LogTail tail(logPath);
+    VolumeControlLog volumeLog;
+
+    Say("starting sonvik32.exe; the volume control shows its window after " +
+        std::to_string(plan.volumeControlDelayMs) + " ms");
+    const double start = NowMs();
+    auto launcher = e2e::Process::Start(e2e::ExePath(L"sonvik32.exe"), {}, folder);
+    std::optional<double> lastCpu;
+    double lastCpuAt = 0;
+    double end = 0;
+    try {
+        for (;;) {
+            const DWORD wait = WaitForSingleObject(launcher.Handle(),
+                                                   static_cast<DWORD>(plan.pollInterval.count()));
+            const double now = NowMs();
+            if (!result.activeAfterMs && ForegroundTitle() == kRecordingTitle) {
+                result.activeAfterMs = now - start;
+            }
+            if (wait == WAIT_OBJECT_0) {
+                end = now;
+                break;
+            }
+            if (const auto cpu = CpuSeconds(launcher.Handle(), launcher.Pid())) {
+                lastCpu = cpu;
+                lastCpuAt = NowMs();
+            }
+            volumeLog.Read(tail);
+            if (!result.cpuAtVolumeStart && volumeLog.started) {
+                result.cpuAtVolumeStart = lastCpu;
+            }
+            if (!result.volumeShownAfterMs && VolumeControlShown()) {
+                result.volumeShownAfterMs = now - start;
+                result.cpuUntilVolumeShown = lastCpu;
+            }
+            if (now - start > static_cast<double>(plan.timeout.count())) {
+                throw std::runtime_error("sonvik32 did not end within the timeout");
+            }
+        }
+    } catch (...) {
+        EndVolumeControl(tail, volumeLog);
+        throw;
+    }
+    result.exitAfterMs = end - start;
+    result.exitCode = launcher.ExitCode();
+    if (CpuReadableAfterExit()) {
+        result.cpuSeconds = ProcessTimesSeconds(launcher.Handle());
+    } else {
+        result.cpuSeconds = lastCpu;
+        result.cpuReadingAgeMs = end - lastCpuAt;
+    }
+    volumeLog.Read(tail);
+    if (!result.activeAfterMs) {
+        result.note = "sonvik32 ended (exit code " + std::to_string(result.exitCode) +
+                      ") without \"Recording Control\" being the active window";
+        Say(result.note);
+    }
+    if (volumeLog.retitledTicks && volumeLog.frequency > 0) {
+        // The stand-in's counter is this process's counter: one machine, one clock.
+        result.retitledAfterMs =
+            1000.0 * static_cast<double>(*volumeLog.retitledTicks) / volumeLog.frequency - start;
+    }
+    EndVolumeControl(tail, volumeLog);
+}
+
+}  // namespace
+
+LauncherResult BenchLauncher(const LauncherPlan& plan) {
+    LauncherResult result;
+    result.volumeControlDelayMs = plan.volumeControlDelayMs;
+    const std::wstring folder = e2e::NewScratchFolder(L"bench-launcher");
+    const std::wstring logPath = folder + L"\\sndvol32.log";
+    try {
+        Run(plan, result, folder, logPath);
+    } catch (const std::exception& error) {
+        result.error = error.what();
+        Say("failed: " + result.error);
+    }
+    // The volume control has been ended by now, so its log is complete.
+    if (!plan.outputFolder.empty()) {
+        const std::wstring kept = plan.outputFolder + L"\\sndvol32-delay" +
+                                  std::to_wstring(plan.volumeControlDelayMs) + L".log";
+        if (CopyFileW(logPath.c_str(), kept.c_str(), FALSE)) {
+            result.keptLog = kept;
+        }
+    }
+    return result;
+}
+
+}  // namespace bench

@@ -1,0 +1,53 @@
+#include "bench/log_tail.h"
+
+namespace bench {
+
+LogTail::~LogTail() {
+    if (file_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(file_);
+    }
+}
+
+std::vector<std::string> LogTail::ReadNewText() {
+    if (file_ == INVALID_HANDLE_VALUE) {
+        // The writer may not have created the file yet; it is opened at the first look
+        // that finds it, and read from its start.
+        file_ = CreateFileW(path_.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file_ == INVALID_HANDLE_VALUE) {
+            return {};
+        }
+    }
+    // The handle's position stays where the last read ended, so this reads what was
+    // appended since.
+    char buffer[8192];
+    DWORD read = 0;
+    while (ReadFile(file_, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        partial_.append(buffer, read);
+    }
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = partial_.find('\n'); end != std::string::npos;
+         start = end + 1, end = partial_.find('\n', start)) {
+        std::string line = partial_.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+    }
+    partial_.erase(0, start);
+    return lines;
+}
+
+std::vector<e2e::LogLine> LogTail::ReadNew() {
+    std::vector<e2e::LogLine> parsed;
+    for (const auto& line : ReadNewText()) {
+        if (auto logLine = e2e::ParseLogLine(line)) {
+            parsed.push_back(std::move(*logLine));
+        }
+    }
+    return parsed;
+}
+
+}  // namespace bench

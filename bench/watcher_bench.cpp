@@ -1,0 +1,264 @@
+#include "bench/watcher_bench.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <random>
+#include <stdexcept>
+
+#include "bench/log_tail.h"
+#include "bench/process_cpu.h"
+#include "e2e/driver/environment.h"
+#include "e2e/driver/process.h"
+#include "e2e/driver/shutdown_standin.h"
+#include "e2e/driver/text.h"
+#include "e2e/driver/windows.h"
+
+namespace bench {
+
+namespace {
+
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER value{};
+        QueryPerformanceFrequency(&value);
+        return static_cast<double>(value.QuadPart);
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / frequency;
+}
+
+void Say(const std::string& name, const std::string& text) {
+    std::printf("bench: %s: %s\n", name.c_str(), text.c_str());
+    std::fflush(stdout);
+}
+
+// Follows the stand-in's log through one opening after another.
+class DialogTracker {
+  public:
+    DialogTracker(std::wstring logPath, std::string title, WORD virtualKey)
+        : tail_(std::move(logPath)), title_(std::move(title)), virtualKey_(virtualKey) {}
+
+    // Reads what the stand-in logged since the last call.
+    void Update() {
+        for (const auto& line : tail_.ReadNew()) {
+            Feed(line);
+        }
+    }
+    // Forgets the last opening; the next "create" starts a new one.
+    void NextOpening() {
+        created_.reset();
+        shown_.reset();
+        key_.reset();
+        withoutAlt_ = false;
+    }
+    bool KeyArrived() const { return key_.has_value(); }
+    std::optional<double> LatencyMs() const { return Between(shown_, key_); }
+    std::optional<double> CreateToShownMs() const { return Between(created_, shown_); }
+    int StrayKeys() const { return strayKeys_; }
+    bool KeyCameWithoutAlt() const { return withoutAlt_; }
+
+  private:
+    void Feed(const e2e::LogLine& line) {
+        if (line.event == "start") {
+            frequency_ = std::atof(line.Field("qpf").c_str());
+        } else if (line.event == "create") {
+            created_ = line.ticks;
+        } else if (line.event == "shown") {
+            shown_ = line.ticks;
+        } else if (line.event == "key") {
+            if (line.Field("top") != title_) {
+                ++strayKeys_;
+            } else if (!key_ && shown_ &&
+                       std::strtoul(line.Field("wparam").c_str(), nullptr, 16) == virtualKey_) {
+                // With Alt held the key comes as WM_SYSKEYDOWN. Under Wine the Alt state
+                // has (rarely) been lost between the Alt and the key; the key still
+                // arrived, as WM_KEYDOWN, and is counted apart.
+                const std::string msg = line.Field("msg");
+                if (msg == "WM_SYSKEYDOWN" || msg == "WM_KEYDOWN") {
+                    key_ = line.ticks;
+                    withoutAlt_ = msg == "WM_KEYDOWN";
+                }
+            }
+        }
+    }
+
+    std::optional<double> Between(std::optional<std::int64_t> from,
+                                  std::optional<std::int64_t> to) const {
+        if (!from || !to || frequency_ <= 0) {
+            return std::nullopt;
+        }
+        return 1000.0 * static_cast<double>(*to - *from) / frequency_;
+    }
+
+    LogTail tail_;
+    std::string title_;
+    WORD virtualKey_;
+    double frequency_ = 0;
+    std::optional<std::int64_t> created_;
+    std::optional<std::int64_t> shown_;
+    std::optional<std::int64_t> key_;
+    int strayKeys_ = 0;
+    bool withoutAlt_ = false;
+};
+
+// Opens the dialog and waits up to `timeout` for the key; closing is left to the caller.
+void OpenAndWaitForKey(const e2e::ShutdownStandIn& standIn, DialogTracker& tracker,
+                       e2e::Millis timeout) {
+    tracker.Update();
+    tracker.NextOpening();
+    if (standIn.Command(L"open") != 1) {
+        throw std::runtime_error("the stand-in would not open its dialog");
+    }
+    e2e::WaitUntil(
+        [&] {
+            tracker.Update();
+            return tracker.KeyArrived();
+        },
+        timeout);
+}
+
+void Close(const e2e::ShutdownStandIn& standIn) {
+    if (standIn.Command(L"close") != 1) {
+        throw std::runtime_error("the stand-in had no dialog to close");
+    }
+}
+
+std::optional<double> Difference(std::optional<double> before, std::optional<double> after) {
+    if (!before || !after) {
+        return std::nullopt;
+    }
+    return *after - *before;
+}
+
+void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result,
+         std::wstring& logPath) {
+    const std::wstring folder = e2e::NewScratchFolder(L"bench-" + e2e::FromUtf8(kind.slug));
+    auto standIn = e2e::ShutdownStandIn::Start(folder);
+    logPath = standIn.Log().Path();
+    result.standInStartCpuSeconds = CpuSeconds(standIn.Proc().Handle(), standIn.Proc().Pid());
+    const SHORT scan = VkKeyScanW(plan.key);
+    if (scan == -1) {
+        throw std::runtime_error("no key types the chosen character");
+    }
+    DialogTracker tracker(standIn.Log().Path(), e2e::ToUtf8(standIn.DialogTitle()),
+                          static_cast<WORD>(scan & 0xFF));
+
+    Say(kind.name, "starting " + e2e::ToUtf8(kind.exe));
+    auto watcher = e2e::Process::Start(e2e::ExePath(kind.exe), kind.args, folder);
+    // Up once it has a window; ready once it has answered a first dialog (not counted).
+    if (!e2e::WaitUntil([&] { return !e2e::TopLevelWindows(watcher.Pid()).empty(); },
+                        plan.startTimeout)) {
+        throw std::runtime_error("it showed no window within the start timeout");
+    }
+    OpenAndWaitForKey(standIn, tracker, plan.startTimeout);
+    const bool warmedUp = tracker.KeyArrived();
+    Close(standIn);
+    if (!warmedUp) {
+        throw std::runtime_error("it did not answer a first dialog");
+    }
+
+    Say(kind.name,
+        "idle for " + std::to_string(static_cast<int>(plan.idleSeconds)) + " s, no dialog");
+    const auto idleServerBefore = WineserverCpuSeconds();
+    const auto idleCpuBefore = CpuSeconds(watcher.Handle(), watcher.Pid());
+    const auto standInBefore = CpuSeconds(standIn.Proc().Handle(), standIn.Proc().Pid());
+    const double idleStart = Now();
+    if (WaitForSingleObject(watcher.Handle(), static_cast<DWORD>(plan.idleSeconds * 1000)) !=
+        WAIT_TIMEOUT) {
+        throw std::runtime_error("it ended while idle");
+    }
+    const auto idleCpuAfter = CpuSeconds(watcher.Handle(), watcher.Pid());
+    result.idleWallSeconds = Now() - idleStart;
+    result.idleCpuSeconds = Difference(idleCpuBefore, idleCpuAfter);
+    result.idleServerCpuSeconds = Difference(idleServerBefore, WineserverCpuSeconds());
+    result.standInIdleCpuSeconds =
+        Difference(standInBefore, CpuSeconds(standIn.Proc().Handle(), standIn.Proc().Pid()));
+
+    Say(kind.name, std::to_string(plan.openings) + " openings");
+    std::mt19937 random(plan.seed);
+    std::uniform_int_distribution<int> gap(plan.gapMinMs, plan.gapMaxMs);
+    const auto runServerBefore = WineserverCpuSeconds();
+    const auto runCpuBefore = CpuSeconds(watcher.Handle(), watcher.Pid());
+    const double runStart = Now();
+    for (int i = 0; i < plan.openings; ++i) {
+        Opening opening;
+        opening.gapBeforeOpenMs = gap(random);
+        opening.gapBeforeCloseMs = gap(random);
+        // The gaps are deliberate waits, the pace of the run.
+        Sleep(static_cast<DWORD>(opening.gapBeforeOpenMs));
+        OpenAndWaitForKey(standIn, tracker, plan.keyTimeout);
+        Sleep(static_cast<DWORD>(opening.gapBeforeCloseMs));
+        Close(standIn);
+        tracker.Update();
+        opening.latencyMs = tracker.LatencyMs();
+        opening.createToShownMs = tracker.CreateToShownMs();
+        opening.withoutAlt = tracker.KeyCameWithoutAlt();
+        result.openings.push_back(opening);
+        if ((i + 1) % 25 == 0 || i + 1 == plan.openings) {
+            Say(kind.name, std::to_string(i + 1) + " done, " + std::to_string(result.Answered()) +
+                               " answered");
+        }
+    }
+    result.runWallSeconds = Now() - runStart;
+    result.runCpuSeconds = Difference(runCpuBefore, CpuSeconds(watcher.Handle(), watcher.Pid()));
+    result.runServerCpuSeconds = Difference(runServerBefore, WineserverCpuSeconds());
+    result.strayKeys = tracker.StrayKeys();
+    if (!watcher.Running()) {
+        throw std::runtime_error("it ended during the openings");
+    }
+    // Both processes are ended by their handles as they go out of scope.
+}
+
+}  // namespace
+
+int WatcherResult::WithoutAlt() const {
+    int count = 0;
+    for (const auto& opening : openings) {
+        count += opening.withoutAlt ? 1 : 0;
+    }
+    return count;
+}
+
+int WatcherResult::Answered() const {
+    int answered = 0;
+    for (const auto& opening : openings) {
+        answered += opening.latencyMs ? 1 : 0;
+    }
+    return answered;
+}
+
+std::vector<double> WatcherResult::Latencies() const {
+    std::vector<double> latencies;
+    for (const auto& opening : openings) {
+        if (opening.latencyMs) {
+            latencies.push_back(*opening.latencyMs);
+        }
+    }
+    return latencies;
+}
+
+WatcherResult BenchWatcher(const WatcherKind& kind, const WatcherPlan& plan) {
+    WatcherResult result;
+    result.name = kind.name;
+    std::wstring logPath;
+    try {
+        Run(kind, plan, result, logPath);
+    } catch (const std::exception& error) {
+        result.error = error.what();
+        Say(kind.name, "failed: " + result.error);
+    }
+    // The processes have ended by now, so the log is complete.
+    if (!logPath.empty() && !plan.outputFolder.empty()) {
+        const std::wstring kept =
+            plan.outputFolder + L"\\standin_shutdown-" + e2e::FromUtf8(kind.slug) + L".log";
+        if (CopyFileW(logPath.c_str(), kept.c_str(), FALSE)) {
+            result.keptLog = kept;
+        }
+    }
+    return result;
+}
+
+}  // namespace bench
