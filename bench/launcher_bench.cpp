@@ -7,6 +7,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "bench/clock.h"
 #include "bench/log_tail.h"
 #include "bench/process_cpu.h"
 #include "e2e/driver/environment.h"
@@ -21,16 +22,7 @@ constexpr wchar_t kOptionsVariable[] = L"STANDIN_SNDVOL32_OPTIONS";
 constexpr wchar_t kRecordingTitle[] = L"Recording Control";
 constexpr wchar_t kVolumeTitle[] = L"Volume Control";
 
-double NowMs() {
-    static const double frequency = [] {
-        LARGE_INTEGER value{};
-        QueryPerformanceFrequency(&value);
-        return static_cast<double>(value.QuadPart);
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / frequency;
-}
+double NowMs() { return 1000.0 * SecondsNow(); }
 
 void Say(const std::string& text) {
     std::printf("bench: launcher: %s\n", text.c_str());

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "e2e/driver/environment.h"
+
 namespace bench {
 
 namespace {
@@ -88,21 +90,7 @@ std::optional<double> FromProcessList(DWORD pid) {
 }
 
 // A whole (small) file of the Linux /proc tree, read through drive Z:.
-std::string ReadLinuxFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        text.append(buffer, read);
-    }
-    CloseHandle(file);
-    return text;
-}
+std::string ReadLinuxFile(const std::wstring& path) { return e2e::ReadBytes(path).value_or(""); }
 
 // The Linux path of this Wine prefix, found from drive C:'s.
 std::string PrefixPath() {

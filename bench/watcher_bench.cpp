@@ -7,6 +7,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "bench/clock.h"
 #include "bench/log_tail.h"
 #include "bench/process_cpu.h"
 #include "e2e/driver/environment.h"
@@ -18,17 +19,6 @@
 namespace bench {
 
 namespace {
-
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER value{};
-        QueryPerformanceFrequency(&value);
-        return static_cast<double>(value.QuadPart);
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency;
-}
 
 void Say(const std::string& name, const std::string& text) {
     std::printf("bench: %s: %s\n", name.c_str(), text.c_str());
@@ -165,13 +155,13 @@ void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result
     const auto idleServerBefore = WineserverCpuSeconds();
     const auto idleCpuBefore = CpuSeconds(watcher.Handle(), watcher.Pid());
     const auto standInBefore = CpuSeconds(standIn.Proc().Handle(), standIn.Proc().Pid());
-    const double idleStart = Now();
+    const double idleStart = SecondsNow();
     if (WaitForSingleObject(watcher.Handle(), static_cast<DWORD>(plan.idleSeconds * 1000)) !=
         WAIT_TIMEOUT) {
         throw std::runtime_error("it ended while idle");
     }
     const auto idleCpuAfter = CpuSeconds(watcher.Handle(), watcher.Pid());
-    result.idleWallSeconds = Now() - idleStart;
+    result.idleWallSeconds = SecondsNow() - idleStart;
     result.idleCpuSeconds = Difference(idleCpuBefore, idleCpuAfter);
     result.idleServerCpuSeconds = Difference(idleServerBefore, WineserverCpuSeconds());
     result.standInIdleCpuSeconds =
@@ -182,7 +172,7 @@ void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result
     std::uniform_int_distribution<int> gap(plan.gapMinMs, plan.gapMaxMs);
     const auto runServerBefore = WineserverCpuSeconds();
     const auto runCpuBefore = CpuSeconds(watcher.Handle(), watcher.Pid());
-    const double runStart = Now();
+    const double runStart = SecondsNow();
     for (int i = 0; i < plan.openings; ++i) {
         Opening opening;
         opening.gapBeforeOpenMs = gap(random);
@@ -202,7 +192,7 @@ void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result
                                " answered");
         }
     }
-    result.runWallSeconds = Now() - runStart;
+    result.runWallSeconds = SecondsNow() - runStart;
     result.runCpuSeconds = Difference(runCpuBefore, CpuSeconds(watcher.Handle(), watcher.Pid()));
     result.runServerCpuSeconds = Difference(runServerBefore, WineserverCpuSeconds());
     result.strayKeys = tracker.StrayKeys();

@@ -4,6 +4,8 @@
 
 #include <charconv>
 
+#include "e2e/driver/environment.h"
+
 namespace e2e {
 
 namespace {
@@ -69,22 +71,7 @@ std::optional<LogLine> ParseLogLine(const std::string& line) {
     return parsed;
 }
 
-std::string EventLog::Text() const {
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        text.append(buffer, read);
-    }
-    CloseHandle(file);
-    return text;
-}
+std::string EventLog::Text() const { return ReadBytes(path_).value_or(""); }
 
 std::vector<std::string> CompleteLines(const std::string& text) {
     std::vector<std::string> lines;

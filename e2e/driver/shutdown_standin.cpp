@@ -97,4 +97,14 @@ HWND ShutdownStandIn::Thief() const {
     return FindTopLevel(standin::kThiefTitle, process_.Pid(), true);
 }
 
+std::vector<LogLine> KeysTo(const EventLog& log, const std::wstring& top) {
+    std::vector<LogLine> keys;
+    for (auto& line : log.Lines("key")) {
+        if (line.Field("top") == ToUtf8(top)) {
+            keys.push_back(std::move(line));
+        }
+    }
+    return keys;
+}
+
 }  // namespace e2e

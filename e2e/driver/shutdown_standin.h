@@ -16,6 +16,9 @@ struct StandInOptions {
     bool bystander = false;
 };
 
+// The key lines of a stand-in's log that went to windows titled `top`.
+std::vector<LogLine> KeysTo(const EventLog& log, const std::wstring& top);
+
 class ShutdownStandIn {
   public:
     // Starts the stand-in from the exe folder with a new log in `folder`, and waits

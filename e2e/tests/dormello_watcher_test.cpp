@@ -40,17 +40,6 @@ std::vector<HWND> VisibleTopLevelWindows(DWORD pid) {
     return visible;
 }
 
-// The key lines that went to windows titled `top`, over the whole log.
-std::vector<LogLine> KeysTo(const EventLog& log, const std::wstring& top) {
-    std::vector<LogLine> keys;
-    for (auto& line : log.Lines("key")) {
-        if (line.Field("top") == ToUtf8(top)) {
-            keys.push_back(std::move(line));
-        }
-    }
-    return keys;
-}
-
 // What one opening of the dialog received, from its "create" line to its "close" line.
 struct Opening {
     std::vector<LogLine> keysToDialog;

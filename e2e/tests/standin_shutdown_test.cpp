@@ -42,17 +42,6 @@ std::vector<std::wstring> ButtonTexts(HWND dialog) {
     return texts;
 }
 
-// The key lines of the log that went to windows titled `top`.
-std::vector<LogLine> KeysTo(const EventLog& log, const std::wstring& top) {
-    std::vector<LogLine> keys;
-    for (auto& line : log.Lines("key")) {
-        if (line.Field("top") == ToUtf8(top)) {
-            keys.push_back(std::move(line));
-        }
-    }
-    return keys;
-}
-
 bool HasKey(const std::vector<LogLine>& keys, const std::string& message, const std::string& ch) {
     for (const auto& key : keys) {
         if (key.Field("msg") == message && (ch.empty() || key.Field("char") == ch)) {
