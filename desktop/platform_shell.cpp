@@ -23,6 +23,14 @@ bool PlatformShell::PostKeystrokes(WindowHandle target, std::u16string_view keys
     return PostStrokes(ParseKeyString(keys), target);
 }
 
+TitledWindow PlatformShell::FindWindowTitled(std::span<const std::u16string_view> titles) {
+    for (std::size_t title = 0; title < titles.size(); ++title) {
+        const WindowHandle handle = FindWindowA(titles[title]);
+        if (handle > 0) return {handle, title};
+    }
+    return {};
+}
+
 void PlatformShell::Load(Form& form) { LoadOwned(form, nullptr); }
 
 void PlatformShell::LoadOwned(Form& form, Form* owner) {

@@ -3,8 +3,10 @@
 // is written against this class only; one implementation drives real Win32 windows,
 // the other is an in-memory desktop that tests script.
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,6 +37,12 @@ inline constexpr int kAnswerNo = 7;
 // LaunchProgram's window style: a normal window that takes the focus.
 inline constexpr int kNormalFocus = 1;
 
+// A window found under one of several titles: `title` indexes the list looked for.
+struct TitledWindow {
+    WindowHandle handle = 0;
+    std::size_t title = 0;
+};
+
 class PlatformShell {
   public:
     virtual ~PlatformShell() = default;
@@ -45,6 +53,10 @@ class PlatformShell {
     // ---- Desktop operations ------------------------------------------------------
     // A top-level window, visible or not, whose title equals `title` ignoring case.
     virtual WindowHandle FindWindowA(std::u16string_view title) = 0;
+    // The first of `titles` that some top-level window has, and the window FindWindowA
+    // would give for that title; handle 0 when none has. The desktop's windows are gone
+    // through once for all the titles, which counts for a caller that looks all day.
+    virtual TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles);
 
     // Types into the window that has the focus. Parses first: a malformed string
     // throws DesktopError before anything is typed. With `wait` it returns only once

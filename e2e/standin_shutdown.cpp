@@ -24,6 +24,7 @@ namespace {
 constexpr UINT_PTR kTimerOpen = 1;
 constexpr UINT_PTR kTimerShow = 2;
 constexpr UINT_PTR kTimerSteal = 3;
+constexpr UINT_PTR kTimerRetitle = 4;
 constexpr std::array<int, 3> kOptionIds{IDC_OPTION_SHUTDOWN, IDC_OPTION_RESTART, IDC_OPTION_MSDOS};
 constexpr wchar_t kControlClass[] = L"StandinShutdownControl";
 constexpr wchar_t kPlainClass[] = L"StandinShutdownPlain";
@@ -59,6 +60,46 @@ std::wstring ClassOf(HWND window) {
 }
 
 std::wstring Quoted(std::wstring_view text) { return L"\"" + std::wstring(text) + L"\""; }
+
+// Skips a DLGTEMPLATEEX field that is either a string, 0 or 0xFFFF and a resource id.
+const WORD* SkipNameOrId(const WORD* field) {
+    if (*field == 0) {
+        return field + 1;
+    }
+    if (*field == 0xFFFF) {
+        return field + 2;
+    }
+    while (*field != 0) {
+        ++field;
+    }
+    return field + 1;
+}
+
+// A copy of a dialog template whose caption is replaced by another of the same length, so
+// nothing after it moves. Empty when the template cannot be read.
+std::vector<BYTE> TemplateUnderAnotherTitle(HINSTANCE instance, int templateId) {
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));
+    HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
+    const auto* bytes =
+        static_cast<const BYTE*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    if (bytes == nullptr) {
+        return {};
+    }
+    std::vector<BYTE> copy(bytes, bytes + SizeofResource(instance, found));
+    // dlgVer, signature, helpID, exStyle, style, cDlgItems, x, y, cx, cy; then the menu,
+    // the class and the caption.
+    constexpr size_t kHeaderBytes = 26;
+    auto* caption = const_cast<WORD*>(
+        SkipNameOrId(SkipNameOrId(reinterpret_cast<const WORD*>(copy.data() + kHeaderBytes))));
+    size_t length = 0;
+    while (caption[length] != 0) {
+        ++length;
+    }
+    std::wstring other(length, L'.');
+    other.replace(0, std::min<size_t>(length, 8), std::wstring(L"Untitled").substr(0, length));
+    std::copy(other.begin(), other.end(), caption);
+    return copy;
+}
 
 // Appends lines to the log file; every line is written through at once, so a reader in
 // another process sees it as soon as WriteFile returns.
@@ -126,6 +167,7 @@ struct OpenRequest {
     bool activate = true;
     UINT delayMs = 0;
     UINT hiddenMs = 0;
+    UINT titledMs = 0;
     std::optional<UINT> thiefMs;
 };
 
@@ -275,6 +317,7 @@ class StandIn {
             request.activate = !command.Has(L"noactivate");
             request.delayMs = command.Number(L"delay").value_or(0);
             request.hiddenMs = command.Number(L"hidden").value_or(0);
+            request.titledMs = command.Number(L"titled").value_or(0);
             request.thiefMs = command.Number(L"thief");
             return Open(request) ? 1 : 0;
         }
@@ -304,6 +347,8 @@ class StandIn {
             ShowDialog();
         } else if (id == kTimerSteal) {
             StealFocus();
+        } else if (id == kTimerRetitle) {
+            Retitle();
         }
     }
 
@@ -344,8 +389,18 @@ class StandIn {
             return;
         }
         const int templateId = german_ ? IDD_SHUTDOWN_GERMAN : IDD_SHUTDOWN_ENGLISH;
-        dialog_ = CreateDialogParamW(instance_, MAKEINTRESOURCEW(templateId), nullptr, DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
+        if (pending_->titledMs > 0) {
+            const std::vector<BYTE> untitled = TemplateUnderAnotherTitle(instance_, templateId);
+            dialog_ = untitled.empty()
+                          ? nullptr
+                          : CreateDialogIndirectParamW(
+                                instance_, reinterpret_cast<LPCDLGTEMPLATEW>(untitled.data()),
+                                nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
+            SetTimer(control_, kTimerRetitle, pending_->titledMs, nullptr);
+        } else {
+            dialog_ = CreateDialogParamW(instance_, MAKEINTRESOURCEW(templateId), nullptr,
+                                         DialogProc, reinterpret_cast<LPARAM>(this));
+        }
         if (dialog_ == nullptr) {
             log_.Line(L"error", L"what=createdialog code=" + std::to_wstring(GetLastError()));
             pending_.reset();
@@ -388,9 +443,19 @@ class StandIn {
         }
     }
 
+    void Retitle() {
+        if (dialog_ == nullptr) {
+            return;
+        }
+        SetWindowTextW(dialog_, german_ ? standin::kGermanTitle : standin::kEnglishTitle);
+        log_.Line(L"retitle", L"hwnd=" + Hex(reinterpret_cast<UINT_PTR>(dialog_)) + L" title=" +
+                                  Quoted(WindowText(dialog_)));
+    }
+
     bool CloseDialog(std::wstring_view how) {
         KillTimer(control_, kTimerOpen);
         KillTimer(control_, kTimerShow);
+        KillTimer(control_, kTimerRetitle);
         pending_.reset();
         if (dialog_ == nullptr) {
             return false;

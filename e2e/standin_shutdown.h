@@ -4,11 +4,13 @@
 // The stand-in is one long-lived process. Its hidden control window, titled
 // kControlTitle, takes commands as WM_COPYDATA with dwData == kCommandTag and the
 // command's UTF-16 text (no NUL) in lpData. SendMessage returns the answer:
-//   open [noactivate] [delay=MS] [hidden=MS] [thief=MS]
+//   open [noactivate] [delay=MS] [hidden=MS] [titled=MS] [thief=MS]
 //       Opens the shutdown dialog. noactivate: shown with SW_SHOWNOACTIVATE and never
 //       made the foreground window. delay: created MS later (a timer). hidden: created
 //       at once but shown only MS later, so FindWindow finds it before it can have the
-//       focus. thief: the Focus Thief takes the foreground MS after the dialog shows.
+//       focus. titled: created under another title ("Untitled...", as long) and given
+//       its own MS later. thief: the Focus Thief takes the foreground MS after the
+//       dialog shows.
 //       Returns 1, or 0 when a dialog is already open or pending.
 //   close      Destroys the dialog. Returns 1, or 0 when none was open.
 //   selection  Returns the index of the checked option (0..2); -1 without a dialog.
@@ -21,9 +23,10 @@
 //   <QueryPerformanceCounter> <event> name=value ...
 // The first line is "start" with the counter's frequency (qpf=). Events: command,
 // create (hidden, with the first selection), show (about to be shown), shown (with the
-// foreground window after), activate, key (msg, hwnd, class, id, top = the title of its
-// top-level window, wparam, lparam, char), selection (index, text), close (by), steal,
-// help, bystander, queryendsession, endsession (ending), error.
+// foreground window after), retitle (with the title now), activate, key (msg, hwnd,
+// class, id, top = the title of its top-level window, wparam, lparam, char), selection
+// (index, text), close (by), steal, help, bystander, queryendsession, endsession
+// (ending), error.
 
 #define IDD_SHUTDOWN_ENGLISH 101
 #define IDD_SHUTDOWN_GERMAN 102

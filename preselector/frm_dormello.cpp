@@ -136,14 +136,9 @@ void frmDormello::cmdHide_Click() { Window().SetVisible(false); }
 void frmDormello::cmdMinimise_Click() { Window().Minimise(); }
 
 desktop::WindowHandle frmDormello::LookForShutdownDialog() {
-    for (auto title : kDialogTitles) {
-        const auto handle = Shell().FindWindowA(title);
-        if (handle > 0) {
-            app_.g.FoundTitle = title;
-            return handle;
-        }
-    }
-    return 0;
+    const auto found = Shell().FindWindowTitled(kDialogTitles);
+    if (found.handle > 0) app_.g.FoundTitle = kDialogTitles[found.title];
+    return found.handle;
 }
 
 bool frmDormello::Answered(desktop::WindowHandle dialog) const {

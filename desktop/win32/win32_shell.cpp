@@ -19,14 +19,17 @@ constexpr std::size_t kRoundTripsPerKeyEvent = 4;
 
 // WinEvent callbacks carry no context; the process has a single shell.
 bool desktopChanged = false;
+bool windowRenamed = false;
 
 // Wine 8 raises EVENT_OBJECT_CREATE alone (no show, hide, rename, destroy or foreground
 // events), so callers re-check at a pace of their own choosing as well.
-void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
+                         DWORD) {
     if (object != OBJID_WINDOW || child != CHILDID_SELF) return;
     // Controls inside other programs' windows come and go too; only top-level ones count.
     if (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) return;
     desktopChanged = true;
+    if (event == EVENT_OBJECT_NAMECHANGE) windowRenamed = true;
 }
 
 void DeclareDpiAware() {
@@ -108,6 +111,12 @@ Win32Shell::~Win32Shell() {
 
 WindowHandle Win32Shell::FindWindowA(std::u16string_view title) {
     return HandleToLong(::FindWindowA(nullptr, ToAnsi(title).c_str()));
+}
+
+TitledWindow Win32Shell::FindWindowTitled(std::span<const std::u16string_view> titles) {
+    if (std::exchange(windowRenamed, false)) titles_.Forget();
+    const WindowTitles::Found found = titles_.Find(titles);
+    return {HandleToLong(found.window), found.title};
 }
 
 bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) {
@@ -322,17 +331,23 @@ bool Win32Shell::WaitForDesktopChange(Millis limit) {
     const ULONGLONG start = GetTickCount64();
     const auto total = static_cast<ULONGLONG>(std::max<long long>(limit.count(), 0));
     for (;;) {
+        if (DesktopChanged()) return true;
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= total) return false;
+        const DWORD timeout = TimeoutMillis(static_cast<long long>(total - elapsed));
+        // MWMO_INPUTAVAILABLE: messages already waiting, sent ones included, end the wait
+        // at once. A wait that simply runs out asks the system nothing more: an idle
+        // watcher wakes several times a second.
+        if (MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+            WAIT_TIMEOUT) {
+            continue;
+        }
         // Out-of-context WinEvents arrive with the sent messages; peeking at those alone
         // runs the callbacks and leaves the program's own queued messages where they are.
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         if (DesktopChanged()) return true;
         if ((HIWORD(GetQueueStatus(QS_ALLINPUT)) & ~QS_SENDMESSAGE) != 0) return true;
-        const ULONGLONG elapsed = GetTickCount64() - start;
-        if (elapsed >= total) return false;
-        const DWORD timeout = TimeoutMillis(static_cast<long long>(total - elapsed));
-        // MWMO_INPUTAVAILABLE: without it, messages already queued would not wake the wait.
-        MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 

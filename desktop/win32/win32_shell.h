@@ -7,6 +7,7 @@
 
 #include "desktop/platform_shell.h"
 #include "desktop/win32/form_window.h"
+#include "desktop/win32/window_titles.h"
 
 namespace desktop::win32 {
 
@@ -18,6 +19,7 @@ class Win32Shell final : public PlatformShell, private FormHost {
     ~Win32Shell() override;
 
     WindowHandle FindWindowA(std::u16string_view title) override;
+    TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles) override;
     void PumpEvents() override;
     int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) override;
     void Beep() override;
@@ -61,6 +63,7 @@ class Win32Shell final : public PlatformShell, private FormHost {
     void WaitUntilKeysHandled(std::size_t keyEvents);
 
     HWND toolkit_ = nullptr;
+    WindowTitles titles_;
     HWINEVENTHOOK windowHook_ = nullptr;
     HWINEVENTHOOK renameHook_ = nullptr;
     HWINEVENTHOOK foregroundHook_ = nullptr;

@@ -1,0 +1,64 @@
+#include "desktop/win32/window_titles.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace desktop::win32 {
+namespace {
+
+std::wstring CaseFolded(std::wstring text) {
+    if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+}  // namespace
+
+struct WindowTitles::Pass {
+    std::vector<std::wstring> titles;  // case-folded
+    std::vector<HWND> topmost;         // per title, the first window with it
+    const std::unordered_map<HWND, Known>& known;
+    std::unordered_map<HWND, Known> seen;  // the windows that exist now
+    ULONGLONG now = 0;
+};
+
+BOOL CALLBACK WindowTitles::Visit(HWND window, LPARAM context) {
+    auto& pass = *reinterpret_cast<Pass*>(context);
+    Known title;
+    const auto known = pass.known.find(window);
+    if (known != pass.known.end() && pass.now - known->second.readAt < kTrustMs) {
+        title = known->second;
+    } else {
+        // One character more than the longest title, so longer texts never match.
+        std::wstring text(kLongestTitle + 2, L'\0');
+        const int length = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+        text.resize(static_cast<std::size_t>(std::max(length, 0)));
+        title = {CaseFolded(std::move(text)), pass.now};
+    }
+    for (std::size_t i = 0; i < pass.titles.size(); ++i) {
+        if (pass.topmost[i] == nullptr && pass.titles[i].size() <= kLongestTitle &&
+            title.folded == pass.titles[i]) {
+            pass.topmost[i] = window;
+        }
+    }
+    pass.seen.emplace(window, std::move(title));
+    return TRUE;
+}
+
+WindowTitles::Found WindowTitles::Find(std::span<const std::u16string_view> titles) {
+    Pass pass{.titles = {}, .topmost = {}, .known = known_, .seen = {}, .now = GetTickCount64()};
+    for (auto title : titles) {
+        pass.titles.push_back(CaseFolded(std::wstring(title.begin(), title.end())));
+    }
+    pass.topmost.assign(titles.size(), nullptr);
+    // EnumDesktopWindows rather than EnumWindows: Wine's EnumWindows asks once more per
+    // window whether it still exists.
+    EnumDesktopWindows(nullptr, Visit, reinterpret_cast<LPARAM>(&pass));
+    known_ = std::move(pass.seen);
+    for (std::size_t title = 0; title < titles.size(); ++title) {
+        if (pass.topmost[title] != nullptr) return {pass.topmost[title], title};
+    }
+    return {};
+}
+
+}  // namespace desktop::win32

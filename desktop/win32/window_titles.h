@@ -1,0 +1,48 @@
+#pragma once
+// Looks for top-level windows by title, several titles in one pass over the desktop.
+//
+// Under Wine each other program's window title is a round trip to the wineserver, so a
+// watcher that looks four times a second spends nearly all its idle time reading titles
+// that have not changed. A title once read is therefore trusted for kTrust; the owner
+// forgets them all whenever the system reports a rename (Windows does; Wine reports
+// none, which the time limit covers). A window new since the last look is always read.
+#include <windows.h>
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace desktop::win32 {
+
+class WindowTitles {
+  public:
+    // How long a title read earlier is believed.
+    static constexpr ULONGLONG kTrustMs = 2000;
+    // Titles longer than this are never found.
+    static constexpr std::size_t kLongestTitle = 255;
+
+    struct Found {
+        HWND window = nullptr;
+        std::size_t title = 0;
+    };
+
+    // The first of `titles` that some top-level window has, and the topmost window with
+    // it, as FindWindow compares titles (whole, ignoring case); window nullptr when none.
+    Found Find(std::span<const std::u16string_view> titles);
+    // Every title is read afresh at the next look.
+    void Forget() { known_.clear(); }
+
+  private:
+    struct Known {
+        std::wstring folded;
+        ULONGLONG readAt = 0;
+    };
+    struct Pass;
+    static BOOL CALLBACK Visit(HWND window, LPARAM pass);
+
+    std::unordered_map<HWND, Known> known_;
+};
+
+}  // namespace desktop::win32
