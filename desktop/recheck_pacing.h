@@ -11,21 +11,24 @@ namespace desktop {
 
 class RecheckPacing {
   public:
-    explicit RecheckPacing(Millis first = Millis{4}, Millis ceiling = Millis{250})
-        : first_(first), ceiling_(ceiling), next_(first) {}
+    // Pauses of `first` until `hold` has passed in them, then doubling up to `ceiling`.
+    explicit RecheckPacing(Millis first = Millis{4}, Millis ceiling = Millis{250},
+                           Millis hold = Millis{0})
+        : ceiling_(ceiling), hold_(hold), next_(first) {}
 
-    // The pause before the next look; each call doubles it, up to the ceiling.
+    // The pause before the next look.
     Millis Next() {
         const Millis pause = next_;
-        next_ = std::min(next_ * 2, ceiling_);
+        waited_ += pause;
+        if (waited_ >= hold_) next_ = std::min(next_ * 2, ceiling_);
         return pause;
     }
-    void Reset() { next_ = first_; }
 
   private:
-    Millis first_;
     Millis ceiling_;
+    Millis hold_;
     Millis next_;
+    Millis waited_{0};
 };
 
 }  // namespace desktop

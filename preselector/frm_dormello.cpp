@@ -71,6 +71,9 @@ constexpr std::u16string_view kDialogTitles[] = {u"Shut Down Windows", u"Windows
 // Between looks the watcher sleeps until the desktop changes; this re-check covers an
 // event the system failed to deliver.
 constexpr desktop::Millis kRecheck{250};
+// A dialog usually takes the focus a few to a few tens of milliseconds after it is
+// created, and no event says when: look that often for the first kRecheck, then less.
+constexpr desktop::Millis kFocusLook{2};
 constexpr std::size_t kAnsweredKept = 16;
 
 }  // namespace
@@ -147,7 +150,7 @@ bool frmDormello::Answered(desktop::WindowHandle dialog) const {
 
 void frmDormello::SendShortcutWhenFocused(desktop::WindowHandle dialog) {
     auto& shell = Shell();
-    desktop::RecheckPacing pacing;
+    desktop::RecheckPacing pacing(kFocusLook, kRecheck, kRecheck);
     // A dialog exists before it is shown and focused; keys typed then would land in
     // whichever program has the focus, so wait for it to take the focus.
     while (shell.FindWindowA(app_.g.FoundTitle) == dialog) {

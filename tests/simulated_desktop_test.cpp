@@ -104,6 +104,16 @@ TEST_F(SimulatedDesktopTest, WaitingMovesTimeToTheNextStepOrTheLimit) {
     EXPECT_EQ(desktop.Clock(), 600ms);
 }
 
+TEST_F(SimulatedDesktopTest, AnUnreportedChangeHappensOnTimeButEndsNoWait) {
+    desktop.Then(sim::OpenWindow(u"A").After(100ms).Unreported())
+        .Then(sim::OpenWindow(u"B").After(400ms));
+    EXPECT_FALSE(desktop.WaitForDesktopChange(250ms));
+    EXPECT_GT(desktop.FindWindowA(u"A"), 0);
+    EXPECT_EQ(desktop.Clock(), 250ms);
+    EXPECT_TRUE(desktop.WaitForDesktopChange(250ms));
+    EXPECT_EQ(desktop.Clock(), 500ms);
+}
+
 TEST_F(SimulatedDesktopTest, RunTellsAProgramThatEndedItselfFromOneThatRanOutOfScript) {
     EXPECT_TRUE(desktop.Run([&] { desktop.EndProgram(); }));
     sim::SimulatedDesktop other;

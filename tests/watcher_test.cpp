@@ -8,6 +8,7 @@
 namespace {
 
 using namespace testing_support;
+using desktop::Millis;
 using preselector::Preselector;
 
 constexpr std::u16string_view kEnglish = u"Shut Down Windows";
@@ -159,6 +160,44 @@ TEST_F(WatcherTest, DialogGoneBeforeTakingTheFocusGetsNothing) {
     EXPECT_EQ(Keys(kEnglish), u"%R");
     EXPECT_EQ(desktop.Typed().size(), 1u);
 }
+
+// No event says when a dialog takes the focus (Wine reports window creation alone), so
+// the watcher looks on its own: every few milliseconds while the dialog is new, when it
+// usually takes the focus, then less and less often.
+struct UnreportedFocusCase {
+    Millis focusAfter;      // from the dialog's creation
+    Millis answeredWithin;  // from the focus
+};
+
+void PrintTo(const UnreportedFocusCase& c, std::ostream* out) {
+    *out << "focus after " << c.focusAfter.count() << " ms";
+}
+
+class UnreportedFocusTest : public WatcherTest,
+                            public ::testing::WithParamInterface<UnreportedFocusCase> {};
+
+TEST_P(UnreportedFocusTest, IsNoticedSoonAfter) {
+    const auto [focusAfter, within] = GetParam();
+    Millis createdAt{-1};
+    desktop.Then(sim::OpenWindow(u"Notepad"))
+        .Then(sim::OpenWindow(std::u16string(kEnglish), /*takeFocus=*/false))
+        .Then(Check([&](auto& d) { createdAt = d.Clock(); }))
+        .Then(sim::FocusWindow(std::u16string(kEnglish)).After(focusAfter).Unreported())
+        .Then(sim::Idle(1s))
+        .Then(sim::CloseWindow(std::u16string(kEnglish)));
+    RunPreselector();
+    ASSERT_EQ(desktop.Typed().size(), 1u) << desktop.Describe();
+    const Millis focusedAt = createdAt + focusAfter;
+    EXPECT_GE(desktop.Typed()[0].at, focusedAt);
+    EXPECT_LE(desktop.Typed()[0].at, focusedAt + within) << desktop.Describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, UnreportedFocusTest,
+                         ::testing::Values(UnreportedFocusCase{1ms, 2ms},
+                                           UnreportedFocusCase{37ms, 2ms},
+                                           UnreportedFocusCase{200ms, 2ms},
+                                           UnreportedFocusCase{600ms, 250ms},
+                                           UnreportedFocusCase{10min, 250ms}));
 
 // While a window of the preselector is up modally, the watcher does not look; the
 // dialog is answered afterwards if it is still open.

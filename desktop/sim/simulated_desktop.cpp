@@ -547,15 +547,19 @@ int SimulatedDesktop::WindowTask(WindowHandle window) {
 bool SimulatedDesktop::WaitForDesktopChange(Millis limit) {
     ++waits_;
     if (!pending_.empty()) return true;
-    if (nextStep_ >= script_.size()) throw ProgramEnded{true};
-    Step& step = script_[nextStep_];
-    if (step.delay > limit) {
-        now_ += limit;
-        step.delay -= limit;
-        return false;
+    for (Millis left = limit;;) {
+        if (nextStep_ >= script_.size()) throw ProgramEnded{true};
+        Step& step = script_[nextStep_];
+        if (step.delay > left) {
+            now_ += left;
+            step.delay -= left;
+            return false;
+        }
+        left -= step.delay;
+        const bool reported = !step.unreported;
+        AdvanceScript();
+        if (reported || !pending_.empty()) return true;
     }
-    AdvanceScript();
-    return true;
 }
 
 bool SimulatedDesktop::WaitForInputIdle(int task, Millis limit) {

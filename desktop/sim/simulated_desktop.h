@@ -30,8 +30,15 @@ struct Step {
     std::function<void(SimulatedDesktop&)> apply;
     Millis delay{0};
     bool answersMessage = false;
+    // Wakes no WaitForDesktopChange: the program notices only when it looks again, as
+    // with the changes Wine does not report (all but window creation).
+    bool unreported = false;
     Step After(Millis d) && {
         delay = d;
+        return std::move(*this);
+    }
+    Step Unreported() && {
+        unreported = true;
         return std::move(*this);
     }
 };
