@@ -13,6 +13,7 @@
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/text.h"
+#include "e2e/driver/wait.h"
 
 namespace bench {
 
@@ -21,6 +22,7 @@ namespace {
 constexpr wchar_t kOptionsVariable[] = L"STANDIN_SNDVOL32_OPTIONS";
 constexpr wchar_t kRecordingTitle[] = L"Recording Control";
 constexpr wchar_t kVolumeTitle[] = L"Volume Control";
+constexpr e2e::Millis kRetitledLineTimeout{2000};
 
 double NowMs() { return 1000.0 * SecondsNow(); }
 
@@ -162,7 +164,14 @@ void Run(const LauncherPlan& plan, LauncherResult& result, const std::wstring& f
         result.cpuSeconds = lastCpu;
         result.cpuReadingAgeMs = end - lastCpuAt;
     }
-    volumeLog.Read(tail);
+    // The volume control writes its "retitled" line just after it has set the title the
+    // launcher waits for, so the launcher can end first.
+    e2e::WaitUntil(
+        [&] {
+            volumeLog.Read(tail);
+            return volumeLog.retitledTicks.has_value() || !result.activeAfterMs;
+        },
+        kRetitledLineTimeout);
     if (!result.activeAfterMs) {
         result.note = "sonvik32 ended (exit code " + std::to_string(result.exitCode) +
                       ") without \"Recording Control\" being the active window";
