@@ -53,9 +53,10 @@ class PlatformShell {
     // ---- Desktop operations ------------------------------------------------------
     // A top-level window, visible or not, whose title equals `title` ignoring case.
     virtual WindowHandle FindWindowA(std::u16string_view title) = 0;
-    // The first of `titles` that some top-level window has, and the window FindWindowA
-    // would give for that title; handle 0 when none has. The desktop's windows are gone
-    // through once for all the titles, which counts for a caller that looks all day.
+    // The first of `titles` that some top-level window has, and the topmost window with
+    // that title (whole, ignoring case); handle 0 when none has. Made for a caller that
+    // looks all day: one pass over the windows for all the titles, and where the system
+    // reports no renames a title read up to 2 s earlier may stand in for reading it again.
     virtual TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles);
 
     // Types into the window that has the focus. Parses first: a malformed string
