@@ -115,8 +115,7 @@ WindowHandle Win32Shell::FindWindowA(std::u16string_view title) {
 
 TitledWindow Win32Shell::FindWindowTitled(std::span<const std::u16string_view> titles) {
     if (std::exchange(windowRenamed, false)) titles_.Forget();
-    const WindowTitles::Found found = titles_.Find(titles);
-    return {HandleToLong(found.window), found.title};
+    return titles_.Find(titles);
 }
 
 bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) {

@@ -45,7 +45,7 @@ BOOL CALLBACK WindowTitles::Visit(HWND window, LPARAM context) {
     return TRUE;
 }
 
-WindowTitles::Found WindowTitles::Find(std::span<const std::u16string_view> titles) {
+TitledWindow WindowTitles::Find(std::span<const std::u16string_view> titles) {
     Pass pass{.titles = {}, .topmost = {}, .known = known_, .seen = {}, .now = GetTickCount64()};
     for (auto title : titles) {
         pass.titles.push_back(CaseFolded(std::wstring(title.begin(), title.end())));
@@ -56,7 +56,7 @@ WindowTitles::Found WindowTitles::Find(std::span<const std::u16string_view> titl
     EnumDesktopWindows(nullptr, Visit, reinterpret_cast<LPARAM>(&pass));
     known_ = std::move(pass.seen);
     for (std::size_t title = 0; title < titles.size(); ++title) {
-        if (pass.topmost[title] != nullptr) return {pass.topmost[title], title};
+        if (pass.topmost[title] != nullptr) return {HandleToLong(pass.topmost[title]), title};
     }
     return {};
 }

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "desktop/platform_shell.h"
+
 namespace desktop::win32 {
 
 class WindowTitles {
@@ -23,14 +25,9 @@ class WindowTitles {
     // Titles longer than this are never found.
     static constexpr std::size_t kLongestTitle = 255;
 
-    struct Found {
-        HWND window = nullptr;
-        std::size_t title = 0;
-    };
-
     // The first of `titles` that some top-level window has, and the topmost window with
-    // it, as FindWindow compares titles (whole, ignoring case); window nullptr when none.
-    Found Find(std::span<const std::u16string_view> titles);
+    // it, as FindWindow compares titles (whole, ignoring case); handle 0 when none.
+    TitledWindow Find(std::span<const std::u16string_view> titles);
     // Every title is read afresh at the next look.
     void Forget() { known_.clear(); }
 
