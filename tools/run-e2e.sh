@@ -19,5 +19,15 @@ shift
 results="$build/e2e-results.xml"
 rm -f "$results"
 results_win="Z:${results//\//\\}"
-exec "$(dirname "$0")/on-wine-desktop.sh" "$build" "$build/e2e-screenshots" e2e_tests.exe \
-    --gtest_output="xml:$results_win" "$@"
+status=0
+"$(dirname "$0")/on-wine-desktop.sh" "$build" "$build/e2e-screenshots" e2e_tests.exe \
+    --gtest_output="xml:$results_win" "$@" || status=$?
+
+# A long run's log is often cut in the middle where it is kept, so the failures' own
+# messages are repeated last, where a shortened log still shows them.
+if [ "$status" -ne 0 ] && [ -f "$results" ]; then
+    echo "run-e2e: the failures, from $results:"
+    awk '/<testcase /{test=$0} /<failure /{print test; inside=1} inside{print} /<\/failure>/{inside=0}' \
+        "$results" | head -n 200
+fi
+exit "$status"
