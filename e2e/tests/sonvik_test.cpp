@@ -403,9 +403,9 @@ TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesT
     // control it started has worked through the keys: wait for that one's answer to the
     // Enter that closes its Properties dialog.
     const std::string answer = param.secondSwitches ? "retitled" : "retitle-suppressed";
-    EXPECT_TRUE(log_.WaitFor([&](const VolumeLogLine& l) {
-                        return l.pid == second && l.IsEvent(answer);
-                    }).has_value())
+    EXPECT_TRUE(
+        log_.WaitFor([&](const VolumeLogLine& l) { return l.pid == second && l.IsEvent(answer); })
+            .has_value())
         << log_.Text();
     // The launcher types into the volume control it started, and only into that one.
     EXPECT_EQ(log_.TypedKeyDowns(second), kRecordingKeyDowns) << log_.Text();
