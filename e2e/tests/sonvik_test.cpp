@@ -401,11 +401,9 @@ TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesT
     ASSERT_NE(second, 0U) << log_.Text();
     // The launcher found a "Recording Control" at once, so it may end before the volume
     // control it started has worked through the keys: wait for that one's answer to the
-    // Enter that closes its Properties dialog.
-    const std::string answer = param.secondSwitches ? "retitled" : "retitle-suppressed";
+    // Enter that closes its Properties dialog (only that one logs to log_).
     EXPECT_TRUE(
-        log_.WaitFor([&](const VolumeLogLine& l) { return l.pid == second && l.IsEvent(answer); })
-            .has_value())
+        WaitForEvent(param.secondSwitches ? "retitled" : "retitle-suppressed", kDefaultTimeout))
         << log_.Text();
     // The launcher types into the volume control it started, and only into that one.
     EXPECT_EQ(log_.TypedKeyDowns(second), kRecordingKeyDowns) << log_.Text();
