@@ -233,6 +233,49 @@ std::optional<VolumeLogLine> ParseVolumeLogLine(const std::string& line) {
 
 std::string VolumeLog::Text() const { return EventLog(path_).Text(); }
 
+namespace {
+
+std::string BriefLines(const std::vector<VolumeLogLine>& lines, bool timed) {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    std::string brief;
+    for (const VolumeLogLine& line : lines) {
+        if (line.kind == "key" && line.name.ends_with("KEYUP")) continue;
+        if (timed) {
+            const auto ms = (line.ticks - lines.front().ticks) * 1000 / frequency.QuadPart;
+            brief.append("+").append(std::to_string(ms)).append(" ms ");
+        }
+        brief.append("pid=").append(std::to_string(line.pid));
+        brief.append(" ").append(line.kind).append(" ").append(line.name);
+        if (line.kind == "key") {
+            for (const auto& word : line.words) brief.append(" ").append(word);
+            brief.append(" hwnd=").append(line.Field("hwnd"));
+            brief.append(" via=").append(line.Field("via"));
+        } else {
+            for (const auto& [name, value] : line.fields) {
+                brief.append(" ").append(name).append("=").append(value);
+            }
+        }
+        brief.append("\n");
+    }
+    return brief;
+}
+
+}  // namespace
+
+std::string VolumeLog::Brief() const { return BriefLines(Lines(), false); }
+
+std::string Brief(std::initializer_list<const VolumeLog*> logs) {
+    std::vector<VolumeLogLine> lines;
+    for (const VolumeLog* log : logs) {
+        auto more = log->Lines();
+        lines.insert(lines.end(), more.begin(), more.end());
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto& a, const auto& b) { return a.ticks < b.ticks; });
+    return BriefLines(lines, true);
+}
+
 std::vector<VolumeLogLine> VolumeLog::Lines() const {
     std::vector<VolumeLogLine> lines;
     for (const auto& line : CompleteLines(Text())) {

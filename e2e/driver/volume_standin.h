@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -99,9 +100,16 @@ class VolumeLog {
                                          Millis timeout = kDefaultTimeout) const;
     // The whole file, for failure messages.
     std::string Text() const;
+    // The file without key-ups, classes, titles and lParams: a failure message that a
+    // shortened log still shows whole.
+    std::string Brief() const;
 
   private:
     std::wstring path_;
 };
+
+// The lines of several logs in the order they were written, as Brief gives them, each
+// with its time in milliseconds since the first.
+std::string Brief(std::initializer_list<const VolumeLog*> logs);
 
 }  // namespace e2e

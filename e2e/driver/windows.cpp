@@ -3,6 +3,8 @@
 #include <array>
 #include <chrono>
 
+#include "e2e/driver/text.h"
+
 namespace e2e {
 
 namespace {
@@ -55,6 +57,14 @@ std::wstring WindowText(HWND window) {
     }
     text.resize(static_cast<size_t>(copied));
     return text;
+}
+
+std::string DescribeWindow(HWND window) {
+    if (window == nullptr) {
+        return "no window";
+    }
+    return ToUtf8(ClassName(window)) + " \"" + ToUtf8(WindowText(window)) + "\" of pid " +
+           std::to_string(ProcessOf(window));
 }
 
 std::wstring ClassName(HWND window) {

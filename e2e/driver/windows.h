@@ -23,6 +23,8 @@ DWORD ProcessOf(HWND window);
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 bool IsForeground(HWND window);
+// Class, title and process, for failure messages; "no window" for nullptr.
+std::string DescribeWindow(HWND window);
 
 // A child control as a test sees it.
 struct Control {

@@ -51,17 +51,6 @@ constexpr Millis kGivesUpBy{45000};
 // at this bound is waiting it out.
 constexpr Millis kEndsWithoutWaitingOut{20000};
 
-std::string DescribeWindow(HWND window) {
-    if (window == nullptr) {
-        return "no window";
-    }
-    std::array<wchar_t, 256> title{};
-    const int length = GetWindowTextW(window, title.data(), static_cast<int>(title.size()));
-    return ToUtf8(ClassName(window)) + " \"" +
-           ToUtf8(std::wstring(title.data(), static_cast<size_t>(length))) + "\" of pid " +
-           std::to_string(ProcessOf(window));
-}
-
 std::string Joined(const std::vector<std::string>& texts) {
     std::string joined;
     for (const auto& text : texts) {
@@ -287,21 +276,21 @@ TEST_P(LauncherRecording, EndsWithRecordingControlInFrontHavingTypedTheKeysIntoI
     StartLauncher({.delayMs = param.delayMs});
     const LauncherRun run = WaitForLauncher(kGivesUpBy);
 
-    ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Text();
+    ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Brief();
     EXPECT_EQ(run.exitCode, 0U);
     EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
     const DWORD volume = StartedVolumeControl();
-    ASSERT_NE(volume, 0U) << "the launcher starts the volume control once\n" << log_.Text();
+    ASSERT_NE(volume, 0U) << "the launcher starts the volume control once\n" << log_.Brief();
     EXPECT_EQ(ChildProcesses(LauncherPid()), std::vector<DWORD>{volume})
         << "the launcher starts nothing else";
     HWND recording = FindTopLevel(kRecordingControlTitle, volume, true);
-    ASSERT_NE(recording, nullptr) << Describe(run) << "\n" << log_.Text();
+    ASSERT_NE(recording, nullptr) << Describe(run) << "\n" << log_.Brief();
     EXPECT_TRUE(WaitUntil([&] { return IsForeground(recording); }))
         << "in front: " << DescribeWindow(GetForegroundWindow()) << "; the launcher "
         << Describe(run) << "\n"
-        << log_.Text();
+        << log_.Brief();
     EXPECT_EQ(ClassName(recording), kVolumeControlClass);
-    EXPECT_EQ(log_.TypedKeyDowns(volume), kRecordingKeyDowns) << log_.Text();
+    EXPECT_EQ(log_.TypedKeyDowns(volume), kRecordingKeyDowns) << log_.Brief();
     if (bystander) {
         EXPECT_TRUE(bystander->Log().Lines("key").empty()) << bystander->Log().Text();
     }
@@ -347,7 +336,7 @@ TEST_F(LauncherWithoutVolumeControl, EndsQuietlyWithoutShowingAnyWindow) {
     ASSERT_TRUE(run.ended) << Describe(run);
     EXPECT_EQ(run.exitCode, 0U);
     EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
-    EXPECT_TRUE(log_.Pids().empty()) << log_.Text();
+    EXPECT_TRUE(log_.Pids().empty()) << log_.Brief();
 }
 
 // ---- "Recording Control" is already open ----------------------------------------------
@@ -388,26 +377,26 @@ TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesT
     Process first = Process::Start(InstalledVolumeControlPath(),
                                    VolumeArguments({.logPath = firstLog.Path()}), folder_);
     HWND open = OpenRecordingControl(first);
-    ASSERT_NE(open, nullptr) << firstLog.Text();
+    ASSERT_NE(open, nullptr) << firstLog.Brief();
     const auto firstKeys = firstLog.TypedKeyDowns(first.Pid());
 
     StartLauncher({.noSwitch = !param.secondSwitches});
     const LauncherRun run = WaitForLauncher(kEndsWithoutWaitingOut);
 
-    ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Text();
+    ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Brief();
     EXPECT_EQ(run.exitCode, 0U);
     EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
     const DWORD second = StartedVolumeControl();
-    ASSERT_NE(second, 0U) << log_.Text();
+    ASSERT_NE(second, 0U) << log_.Brief();
     // The launcher found a "Recording Control" at once, so it may end before the volume
     // control it started has worked through the keys: wait for that one's answer to the
     // Enter that closes its Properties dialog (only that one logs to log_).
     EXPECT_TRUE(
         WaitForEvent(param.secondSwitches ? "retitled" : "retitle-suppressed", kDefaultTimeout))
-        << log_.Text();
+        << Brief({&firstLog, &log_});
     // The launcher types into the volume control it started, and only into that one.
-    EXPECT_EQ(log_.TypedKeyDowns(second), kRecordingKeyDowns) << log_.Text();
-    EXPECT_EQ(firstLog.TypedKeyDowns(first.Pid()), firstKeys) << firstLog.Text();
+    EXPECT_EQ(log_.TypedKeyDowns(second), kRecordingKeyDowns);
+    EXPECT_EQ(firstLog.TypedKeyDowns(first.Pid()), firstKeys) << firstLog.Brief();
     // It does not end the volume control it started: that one stays open, in the view
     // the keys gave it.
     HWND secondMain = nullptr;
@@ -430,12 +419,12 @@ TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesT
             return front == open || front == secondMain;
         })) << "in front: "
             << DescribeWindow(GetForegroundWindow()) << "; the launcher " << Describe(run) << "\n"
-            << log_.Text();
+            << Brief({&firstLog, &log_});
     } else {
         EXPECT_TRUE(WaitUntil([&] { return IsForeground(open); }))
             << "in front: " << DescribeWindow(GetForegroundWindow()) << "; the launcher "
             << Describe(run) << "\n"
-            << firstLog.Text() << log_.Text();
+            << Brief({&firstLog, &log_});
     }
     RecordProperty("in_front", DescribeWindow(GetForegroundWindow()));
     RecordProperty("already_open", DescribeWindow(open));
@@ -455,7 +444,7 @@ INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherWithRecordingControlOpen,
 class LauncherGivesUp : public LauncherTest {
   protected:
     void ExpectGaveUpSilently(const LauncherRun& run) const {
-        ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Text();
+        ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Brief();
         EXPECT_EQ(run.exitCode, 0U);
         EXPECT_TRUE(run.windowsShown.empty()) << Joined(run.windowsShown);
         EXPECT_EQ(FindTopLevel(kRecordingControlTitle), nullptr);
@@ -467,7 +456,7 @@ TEST_F(LauncherGivesUp, AtItsBoundWhenTheVolumeControlNeverSwitchesHavingActivat
     StartLauncher({.noSwitch = true});
     // The keys went in and closed the Properties dialog, but the title stays "Volume
     // Control". Then another window comes to the front: the launcher must leave it there.
-    ASSERT_TRUE(WaitForEvent("dialog-closed", kPatience)) << log_.Text();
+    ASSERT_TRUE(WaitForEvent("dialog-closed", kPatience)) << log_.Brief();
     ASSERT_TRUE(BringToForeground(bystander.Bystander(), kDefaultTimeout));
 
     const LauncherRun run = WaitForLauncher(kGivesUpBy);
@@ -476,7 +465,7 @@ TEST_F(LauncherGivesUp, AtItsBoundWhenTheVolumeControlNeverSwitchesHavingActivat
     EXPECT_GE(run.lifetime, kGivesUpNotBefore) << "it gave up before its bound";
     EXPECT_TRUE(IsForeground(bystander.Bystander()))
         << "in front: " << DescribeWindow(GetForegroundWindow());
-    EXPECT_EQ(log_.TypedKeyDowns(StartedVolumeControl()), kRecordingKeyDowns) << log_.Text();
+    EXPECT_EQ(log_.TypedKeyDowns(StartedVolumeControl()), kRecordingKeyDowns) << log_.Brief();
     EXPECT_TRUE(bystander.Log().Lines("key").empty()) << bystander.Log().Text();
 }
 
@@ -510,12 +499,12 @@ TEST_P(LauncherWhenTheVolumeControlGoes, EndsSilentlyWithinItsBound) {
                 }
             }
             return shown != nullptr;
-        })) << log_.Text();
+        })) << log_.Brief();
         PostClose(shown);
     }
-    ASSERT_TRUE(WaitForEvent(param.endEvent, kPatience)) << log_.Text();
+    ASSERT_TRUE(WaitForEvent(param.endEvent, kPatience)) << log_.Brief();
     // Nothing follows the end in the log: had the keys not gone in by then, they never did.
-    EXPECT_EQ(WaitForEvent("dialog-closed", Millis{0}), param.takesTheKeys) << log_.Text();
+    EXPECT_EQ(WaitForEvent("dialog-closed", Millis{0}), param.takesTheKeys) << log_.Brief();
 
     const LauncherRun run = WaitForLauncher(kGivesUpBy);
 
@@ -523,7 +512,7 @@ TEST_P(LauncherWhenTheVolumeControlGoes, EndsSilentlyWithinItsBound) {
     EXPECT_TRUE(bystander.Log().Lines("key").empty()) << bystander.Log().Text();
     EXPECT_EQ(log_.TypedKeyDowns(StartedVolumeControl()),
               param.takesTheKeys ? kRecordingKeyDowns : std::vector<std::string>{})
-        << log_.Text();
+        << log_.Brief();
     RecordProperty("launcher", Describe(run));
 }
 
