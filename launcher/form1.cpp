@@ -21,22 +21,29 @@ constexpr int kBufferSize = 255;
 constexpr std::u16string_view kVolumeControl = u"\\SNDVOL32.EXE";
 constexpr std::u16string_view kRecordingKeys = u"%pr{TAB}{DOWN}~";
 constexpr std::u16string_view kRecordingTitle = u"Recording Control";
+// How long the volume control may take to close what the keys opened.
+constexpr desktop::Millis kSettling{2000};
 
 }  // namespace
 
 const desktop::FormLayout& Form1::Layout() const { return kLayout; }
 
 template <typename Condition>
-void Form1::WaitUntil(desktop::Millis deadline, Condition ready) {
+bool Form1::WaitFor(desktop::Millis deadline, Condition ready) {
     auto& shell = Shell();
     desktop::RecheckPacing pacing;
     while (true) {
         shell.PumpEvents();
-        if (ready()) return;
+        if (ready()) return true;
         const auto now = shell.Now();
-        if (now >= deadline) shell.EndProgram();  // silently, as a failure does
+        if (now >= deadline) return false;
         shell.WaitForDesktopChange(std::min(pacing.Next(), deadline - now));
     }
+}
+
+template <typename Condition>
+void Form1::WaitUntil(desktop::Millis deadline, Condition ready) {
+    if (!WaitFor(deadline, ready)) Shell().EndProgram();  // silently, as a failure does
 }
 
 void Form1::Run() {
@@ -53,12 +60,25 @@ void Form1::Run() {
     // started: wait until it takes input and its window is in front, then type, and
     // only while it is still in front.
     if (!shell.WaitForInputIdle(task, kPatience) || shell.Now() >= deadline) shell.EndProgram();
-    bool typed = false;
+    desktop::WindowHandle typedInto = 0;
     WaitUntil(deadline, [&] {
         const auto front = shell.ForegroundWindow();
-        typed = front > 0 && shell.WindowTask(front) == task &&
-                shell.SendKeystrokesInto(front, kRecordingKeys, true);
-        return typed;
+        if (front > 0 && shell.WindowTask(front) == task &&
+            shell.SendKeystrokesInto(front, kRecordingKeys, true)) {
+            typedInto = front;
+        }
+        return typedInto > 0;
+    });
+
+    // The keys open the volume control's Properties dialog and close it again, and the
+    // closing brings the volume control's own window back to the front. A "Recording
+    // Control" brought forward before that (one open already is found at once) would be
+    // pushed back by it, so wait until the window typed into, or another program, is in
+    // front again. Briefly: a volume control that keeps a dialog open must not hold the
+    // launcher up.
+    WaitFor(std::min(deadline, shell.Now() + kSettling), [&] {
+        const auto front = shell.ForegroundWindow();
+        return front == typedInto || shell.WindowTask(front) != task;
     });
 
     WaitUntil(deadline, [&] { return shell.FindWindowA(kRecordingTitle) > 0; });

@@ -18,7 +18,10 @@ class Form1 : public desktop::Form {
 
   private:
     void Run();
-    // Waits, without spinning, until `ready` holds; ends the program at the deadline.
+    // Waits, without spinning, until `ready` holds; false once `deadline` has come.
+    template <typename Condition>
+    bool WaitFor(desktop::Millis deadline, Condition ready);
+    // As WaitFor, but ends the program at the deadline.
     template <typename Condition>
     void WaitUntil(desktop::Millis deadline, Condition ready);
 };

@@ -1,5 +1,7 @@
 // The launcher's run on the simulated desktop: the sequence, its failure trap and its
 // time bound.
+#include <optional>
+
 #include "launcher/form1.h"
 #include "launcher/program.h"
 #include "sim_fixture.h"
@@ -67,6 +69,48 @@ TEST_F(LauncherTest, RecordingControlAlreadyOpenIsFoundAndActivated) {
     EXPECT_EQ(desktop.Activations(), std::vector<std::u16string>{u"Recording Control"});
     EXPECT_EQ(desktop.KeysReceivedBy(u"Recording Control"), u"");
 }
+
+// The volume control acting on the keys as the real one does: they open its Properties
+// dialog in front, and the dialog's closing gives the front back to the volume control's
+// window, after `closesAfter` (or never). A "Recording Control" open already must end in
+// front all the same, brought there once the dialog has gone or the launcher stops
+// waiting for that.
+struct SlowDialogCase {
+    const char* name;
+    std::optional<desktop::Millis> closesAfter;
+    desktop::Millis activatedAt;
+};
+
+const SlowDialogCase kSlowDialogs[] = {
+    {"closes at once", 0ms, 0ms},
+    {"closes after 300 ms", 300ms, 300ms},
+    {"never closes", std::nullopt, 2s},
+};
+
+class LauncherSlowDialogTest : public LauncherTest,
+                               public ::testing::WithParamInterface<SlowDialogCase> {};
+
+TEST_P(LauncherSlowDialogTest, RecordingControlOpenAlreadyEndsInFront) {
+    const auto& c = GetParam();
+    desktop.Open(u"Recording Control", true, 42);
+    Install({.switchesToRecording = false});
+    desktop.OnKeys(u"Volume Control", [&c](sim::SimulatedDesktop& d, const auto&) {
+        d.Open(u"Properties", true, d.WindowTask(d.FindWindowA(u"Volume Control")));
+        if (c.closesAfter) {
+            d.Insert(sim::FocusWindow(u"Volume Control"));
+            d.Insert(sim::CloseWindow(u"Properties").After(*c.closesAfter));
+        }
+    });
+    desktop.Then(sim::Idle(10min));
+    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_EQ(desktop.Activations(), std::vector<std::u16string>{u"Recording Control"});
+    EXPECT_EQ(desktop.ForegroundTitle(), u"Recording Control") << desktop.Describe();
+    EXPECT_GE(desktop.Clock(), c.activatedAt);
+    EXPECT_LE(desktop.Clock(), c.activatedAt + 300ms);
+}
+
+INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherSlowDialogTest, ::testing::ValuesIn(kSlowDialogs),
+                         [](const auto& tc) { return CaseName(tc.param.name); });
 
 // Ways the volume control fails the launcher: it ends quietly, typing into nothing
 // else, and never later than its bound.
