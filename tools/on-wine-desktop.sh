@@ -81,6 +81,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # --- A free X display: Xvfb's own lock file decides, so two runs cannot share one.
+screen=1280x1024
 xvfb_ready() { [ -s "$work/displayfd" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; }
 for n in ${E2E_DISPLAYS:-80 81 82 83 84 85 86 87 88 89}; do
     if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then
@@ -88,7 +89,7 @@ for n in ${E2E_DISPLAYS:-80 81 82 83 84 85 86 87 88 89}; do
     fi
     : >"$work/displayfd"
     # -displayfd: Xvfb writes the display number there once it accepts clients.
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -displayfd 3 \
+    Xvfb ":$n" -screen 0 "${screen}x24" -nolisten tcp -displayfd 3 \
         3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     if wait_until 20 xvfb_ready && [ -s "$work/displayfd" ]; then
@@ -116,8 +117,16 @@ wineboot -i >"$work/wineboot.log" 2>&1 || {
 # No window manager runs on the display: Wine manages and decorates its windows
 # itself, as Windows does. (Managed windows wait up to 2 s for a window manager's
 # answer each time one is hidden or destroyed.)
+#
+# Every program runs inside one Wine desktop window as big as the display, as on a
+# Windows desktop: the X server then sees a single window, so which Wine program is in
+# front is settled by Wine alone, never by X focus events that reach each program late
+# and can hand the front to a window that has just lost it.
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
-    '"Managed"="N"' '"Decorated"="N"' >"$work/x11.reg"
+    '"Managed"="N"' '"Decorated"="N"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"Default\"=\"$screen\"" \
+    >"$work/x11.reg"
 wine regedit /S "$(winpath "$work/x11.reg")"
 wineserver -w
 echo "$me: Wine prefix made in $(seconds_since "$prefix_start") s"
