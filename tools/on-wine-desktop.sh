@@ -114,14 +114,12 @@ wineboot -i >"$work/wineboot.log" 2>&1 || {
     cat "$work/wineboot.log" >&2
     exit 1
 }
-# No window manager runs on the display: Wine manages and decorates its windows
-# itself, as Windows does. (Managed windows wait up to 2 s for a window manager's
-# answer each time one is hidden or destroyed.)
-#
 # Every program runs inside one Wine desktop window as big as the display, as on a
 # Windows desktop: the X server then sees a single window, so which Wine program is in
 # front is settled by Wine alone, never by X focus events that reach each program late
-# and can hand the front to a window that has just lost it.
+# and can hand the front to a window that has just lost it. No window manager runs on
+# the display, so that one window is neither managed nor decorated by X. (Managed
+# windows wait up to 2 s for a window manager's answer each time one is hidden.)
 printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
     '"Managed"="N"' '"Decorated"="N"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
