@@ -32,13 +32,6 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, L
     if (event == EVENT_OBJECT_NAMECHANGE) windowRenamed = true;
 }
 
-void DeclareDpiAware() {
-    using SetProcessDpiAware = BOOL(WINAPI*)();
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    FARPROC address = user32 != nullptr ? GetProcAddress(user32, "SetProcessDPIAware") : nullptr;
-    if (address != nullptr) reinterpret_cast<SetProcessDpiAware>(address)();
-}
-
 Win32FormWindow& WindowOf(Form& form) { return static_cast<Win32FormWindow&>(form.Window()); }
 
 int ShowCommandFor(int windowStyle) {
@@ -72,7 +65,8 @@ HWND ToHwnd(WindowHandle window) { return static_cast<HWND>(LongToHandle(window)
 }  // namespace
 
 Win32Shell::Win32Shell() {
-    DeclareDpiAware();
+    // Layouts are in twips: the forms scale to the display themselves.
+    SetProcessDPIAware();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = ToolkitProc;

@@ -1,0 +1,18 @@
+# Shared by the MinGW-w64 toolchain files: each sets CMAKE_SYSTEM_PROCESSOR and
+# TOOLCHAIN_PREFIX, then includes this.
+set(CMAKE_SYSTEM_NAME Windows)
+
+# The posix thread model is the one Debian ships for std::thread support.
+find_program(MINGW_CXX NAMES ${TOOLCHAIN_PREFIX}-g++-posix ${TOOLCHAIN_PREFIX}-g++ REQUIRED)
+find_program(MINGW_CC NAMES ${TOOLCHAIN_PREFIX}-gcc-posix ${TOOLCHAIN_PREFIX}-gcc REQUIRED)
+set(CMAKE_CXX_COMPILER ${MINGW_CXX})
+set(CMAKE_C_COMPILER ${MINGW_CC})
+set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Self-contained executables: the C++ runtime is linked in, so only system DLLs are imported.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
