@@ -4,7 +4,8 @@
 #
 #   tools/on-wine-desktop.sh BUILD_DIR SHOTS_DIR PROGRAM [arguments...]
 #
-# The run makes a throwaway 32-bit Wine prefix, puts the stand-in SNDVOL32.EXE into
+# The run makes a throwaway Wine prefix of PROGRAM's arch (32- or 64-bit, read from its
+# header; tools/lib/windows.sh starts that arch's Wine), puts the stand-in SNDVOL32.EXE into
 # C:\windows, and starts PROGRAM with --exe-dir (the e2e-bin folder) and
 # --screenshot-dir (SHOTS_DIR, emptied first) before the given arguments. BMP pictures
 # it leaves in SHOTS_DIR become PNG. Xvfb and the prefix's wineserver are ended on
@@ -24,6 +25,9 @@ shots=$(cd "$2" && pwd)
 program=$3
 shift 3
 bin="$build/e2e-bin"
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/lib/windows.sh
+source "$root/tools/lib/windows.sh"
 
 now() { date +%s%N; }
 seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", (b - a) / 1e9 }'; }
@@ -52,10 +56,17 @@ wait_until() {
     done
 }
 
+arch=$(pe_arch "$bin/$program")
+if ! why=$(windows_arch_runs "$arch"); then
+    echo "$me: cannot run $program ($arch) here: $why" >&2
+    exit 2
+fi
+use_wine "$arch"
+
 xvfb_pid=""
 work=$(mktemp -d /tmp/e2e-run.XXXXXX)
 export WINEPREFIX="$work/prefix"
-export WINEARCH=win32 WINEDEBUG=-all
+export WINEDEBUG=-all
 # No Mono or Gecko: their installers would ask to download, and the tests need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -110,7 +121,7 @@ echo "$me: Xvfb on $DISPLAY (pid $xvfb_pid)"
 
 # --- A throwaway prefix, made once for the whole run.
 prefix_start=$(now)
-wineboot -i >"$work/wineboot.log" 2>&1 || {
+"$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || {
     cat "$work/wineboot.log" >&2
     exit 1
 }
@@ -125,10 +136,18 @@ printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"Default\"=\"$screen\"" \
     >"$work/x11.reg"
-wine regedit /S "$(winpath "$work/x11.reg")"
+"$WINE" regedit /S "$(winpath "$work/x11.reg")"
 wineserver -w
-echo "$me: Wine prefix made in $(seconds_since "$prefix_start") s"
+echo "$me: $WINEARCH Wine prefix made in $(seconds_since "$prefix_start") s"
 cp "$bin/SNDVOL32.exe" "$WINEPREFIX/drive_c/windows/SNDVOL32.EXE"
+# Wine's own fonts (fonts-wine: Marlett for the caption buttons, MS Sans Serif, Tahoma)
+# where Windows keeps them. Debian's Wine 8 never looks in its data folder for them, so
+# without this every caption button is drawn as a letter.
+if [ -d /usr/share/wine/fonts ]; then
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+else
+    echo "$me: /usr/share/wine/fonts is missing (package fonts-wine)" >&2
+fi
 
 # --- The program.
 rm -rf "$shots"
@@ -136,7 +155,7 @@ mkdir -p "$shots"
 program_start=$(now)
 status=0
 timeout --kill-after=10 "${E2E_SUITE_TIMEOUT:-1200}" \
-    wine "$bin/$program" --exe-dir="$(winpath "$bin")" \
+    "$WINE" "$bin/$program" --exe-dir="$(winpath "$bin")" \
     --screenshot-dir="$(winpath "$shots")" "$@" </dev/null || status=$?
 echo "$me: $program took $(seconds_since "$program_start") s"
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
