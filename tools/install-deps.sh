@@ -2,10 +2,25 @@
 # Installs, from Debian's packages, whatever the build and the tests need and this
 # machine lacks. Each package is checked by name, so a machine that has them all
 # installs nothing and needs no network. Installing needs root.
+#
+# wine32 (an i386 package) is installed only where 32-bit code really runs: on a machine
+# that refuses it, its i386 helpers would fail to install, and only the 64-bit Windows
+# build can be run there anyway.
 set -euo pipefail
 
-packages=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64
-          xvfb imagemagick xauth x11-utils nsis clang libclang-rt-14-dev)
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/lib/windows.sh
+source "$root/tools/lib/windows.sh"
+
+packages=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
+          wine wine64 fonts-wine xvfb imagemagick xauth x11-utils nsis clang libclang-rt-14-dev)
+if refusal=$(probe_32bit_code); then
+    packages+=(wine32:i386)
+else
+    echo "install-deps: this machine refuses 32-bit code ($refusal): wine32 is left out," \
+        "so only the 64-bit Windows build can run here"
+fi
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -21,8 +36,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "install-deps: installing packages needs root" >&2
     exit 1
 fi
-# wine32 is an i386 package.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
