@@ -2,7 +2,9 @@
 ; $LOCALAPPDATA\Programs\QUINTARO, with Start-menu shortcuts and an uninstaller
 ; registered for the user. packaging/CMakeLists.txt builds it:
 ;   makensis -DVERSION=x.y.z -DSTAGE=<folder of the files> -DOUTFILE=<setup.exe>
-;            [-DICON=<application icon>] quintaro.nsi
+;            -DTARGET=x86-unicode|amd64-unicode [-DICON=<application icon>] quintaro.nsi
+; The target is the programs' arch: the 32-bit installer carries the 32-bit programs and
+; runs on every Windows, the 64-bit one carries the 64-bit programs.
 ;
 ; Silent use:
 ;   setup.exe /S [/STARTUP=1|0] [/D=<folder>]   /STARTUP=1 ticks "Start Dormello with
@@ -11,7 +13,7 @@
 ; Without /STARTUP the option stays as an earlier installation left it: off on a
 ; first installation.
 
-Unicode true
+Target ${TARGET}
 ManifestDPIAware true
 ManifestSupportedOS all
 RequestExecutionLevel user

@@ -1,42 +1,56 @@
 #!/usr/bin/env bash
-# The release installer under Wine, in a fresh prefix on a private virtual display:
-# silent installations with "Start Dormello with Windows" off and on, reinstallations,
-# silent uninstallations, and what each leaves (files, shortcuts, the uninstall entry),
-# checked by e2e/release/install_check.cpp. Pictures go to build/installer-check/.
+# The release installers under Wine, each in a fresh prefix of its own arch on a private
+# virtual display: silent installations with "Start Dormello with Windows" off and on,
+# reinstallations, silent uninstallations, and what each leaves (files, shortcuts, the
+# uninstall entry, programs of the installer's own arch), checked by
+# e2e/release/install_check.cpp. Pictures go to build/installer-check/<win32|win64>/.
 #
-#   tools/installer-check.sh [SETUP.exe]   (default: the one tools/package.sh wrote to
-#                                           build/release/)
+#   tools/installer-check.sh [SETUP.exe]   (default: every installer tools/package.sh
+#                                           wrote to build/release/ that this machine
+#                                           can run)
 #
-# Environment: WIN_BUILD_DIR (default build/win), JOBS, and those of
-# tools/on-wine-desktop.sh. Exits non-zero when a check fails.
+# Environment: QUINTARO_ARCH, JOBS, and those of tools/on-wine-desktop.sh. Exits
+# non-zero when a check fails, or when no installer could be checked.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 root=$(pwd)
-win_build=${WIN_BUILD_DIR:-$root/build/win}
-jobs=${JOBS:-$(nproc)}
+# shellcheck source=tools/lib/windows.sh
+source "$root/tools/lib/windows.sh"
 
+setups=()
 if [ $# -ge 1 ]; then
-    setup=$1
+    setups=("$(cd "$(dirname "$1")" && pwd)/$(basename "$1")")
 else
-    shopt -s nullglob
-    setups=("$root"/build/release/QUINTARO-*-setup.exe)
-    if [ ${#setups[@]} -ne 1 ]; then
-        echo "installer-check: no single installer in build/release/; run tools/package.sh" >&2
+    for arch in $(windows_arches_runnable); do
+        shopt -s nullglob
+        found=("$root"/build/release/QUINTARO-*-"$(windows_label "$arch")"-setup.exe)
+        shopt -u nullglob
+        if [ ${#found[@]} -ne 1 ]; then
+            echo "installer-check: no single $arch installer in build/release/; run tools/package.sh" >&2
+            exit 2
+        fi
+        setups+=("${found[0]}")
+    done
+fi
+if [ ${#setups[@]} -eq 0 ]; then
+    echo "installer-check: this machine can run none of the installers" >&2
+    exit 1
+fi
+
+for setup in "${setups[@]}"; do
+    version=$(basename "$setup" | sed -n 's/^QUINTARO-\(.*\)-win\(32\|64\)-setup\.exe$/\1/p')
+    if [ -z "$version" ]; then
+        echo "installer-check: $setup is not named QUINTARO-<version>-<win32|win64>-setup.exe" >&2
         exit 2
     fi
-    setup=${setups[0]}
-fi
-setup=$(cd "$(dirname "$setup")" && pwd)/$(basename "$setup")
-version=$(basename "$setup" | sed -n 's/^QUINTARO-\(.*\)-setup\.exe$/\1/p')
-if [ -z "$version" ]; then
-    echo "installer-check: $setup is not named QUINTARO-<version>-setup.exe" >&2
-    exit 2
-fi
-
-cmake -S "$root" -B "$win_build" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$win_build" -j "$jobs" --target install_check e2e_stage standin_shutdown \
-    standin_sndvol32 >/dev/null
-exec "$root/tools/on-wine-desktop.sh" "$win_build" "$root/build/installer-check" \
-    install_check.exe --setup="Z:${setup//\//\\}" --version="$version"
+    # The checker is built for the installer's arch, so it can tell the installed
+    # programs are of that arch too.
+    arch=$(pe_arch "$setup")
+    label=$(windows_label "$arch")
+    echo "installer-check: $(basename "$setup") under $label Wine"
+    windows_build "$arch" install_check e2e_stage standin_shutdown standin_sndvol32
+    "$root/tools/on-wine-desktop.sh" "$(windows_tree "$arch")" \
+        "$root/build/installer-check/$label" install_check.exe \
+        --setup="Z:${setup//\//\\}" --version="$version"
+done

@@ -203,6 +203,37 @@ void CheckInstalled(const Places& at, const std::string& version, bool startup,
     Check(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "nothing under HKLM (per-user install)");
 }
 
+// The machine a Windows program is built for, from its PE header; 0 when unreadable.
+WORD MachineOf(const std::wstring& program) {
+    const auto bytes = e2e::ReadBytes(program);
+    if (!bytes || bytes->size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes->data());
+    const auto at = static_cast<std::size_t>(dos->e_lfanew);
+    if (at + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) > bytes->size()) return 0;
+    return reinterpret_cast<const IMAGE_FILE_HEADER*>(bytes->data() + at + sizeof(DWORD))->Machine;
+}
+
+std::string MachineName(WORD machine) {
+    if (machine == IMAGE_FILE_MACHINE_I386) return "i386";
+    if (machine == IMAGE_FILE_MACHINE_AMD64) return "x86-64";
+    return "machine " + std::to_string(machine);
+}
+
+// Each installer carries its own arch's programs: this checker is built for that arch.
+void CheckArch(const Places& at) {
+#ifdef _WIN64
+    constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+    constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+    for (const wchar_t* program : {L"dormello32.exe", L"sonvik32.exe"}) {
+        const WORD machine = MachineOf(at.installDir + L"\\" + program);
+        Check(machine == kOwnMachine, "installed " + U8(program) + " is built for " +
+                                          MachineName(machine) + " (expected " +
+                                          MachineName(kOwnMachine) + ")");
+    }
+}
+
 bool NothingLeft(const Places& at) {
     return !Exists(at.installDir) && !Exists(at.menuDir) && !Exists(at.startupLink) &&
            !KeyExists(HKEY_CURRENT_USER, kUninstallKey);
@@ -359,6 +390,7 @@ int main(int argc, char** argv) {
 
     Install(setup, {L"/S"});
     CheckInstalled(at, version, false, kSampleSettings);
+    CheckArch(at);
     CheckInstalledPreselector(at);
 
     Install(setup, {L"/S", L"/STARTUP=1"});
