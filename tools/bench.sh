@@ -10,32 +10,25 @@
 # Options are the harness's (bench/README.md, or --help). Times and CPU are reported,
 # never checked: the exit status says only whether the harness ran.
 #
-# Environment: WIN_BUILD_DIR (default build/win), BENCH_RESULTS (default
-# WIN_BUILD_DIR/bench-results; emptied first), JOBS (default: the processors), and
-# those of tools/on-wine-desktop.sh.
+# It runs the 32-bit programs where they run, else the 64-bit ones. Environment:
+# QUINTARO_ARCH, BENCH_RESULTS (default: bench-results/ in the arch's tree; emptied
+# first), JOBS, and those of tools/on-wine-desktop.sh.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 root=$(pwd)
-win_build=${WIN_BUILD_DIR:-$root/build/win}
-results=${BENCH_RESULTS:-$win_build/bench-results}
-jobs=${JOBS:-$(nproc)}
+# shellcheck source=tools/lib/windows.sh
+source "$root/tools/lib/windows.sh"
 
-"$root/tools/install-deps.sh"
-mkdir -p "$win_build"
-build_log="$win_build/bench-build.log"
-if ! {
-    cmake -S "$root" -B "$win_build" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" &&
-        cmake --build "$win_build" -j "$jobs" --target quintaro_bench bench_busy_watcher \
-            bench_sleep_watcher e2e_stage standin_shutdown standin_sndvol32
-} >"$build_log" 2>&1; then
-    cat "$build_log" >&2
-    echo "bench: the build failed" >&2
-    exit 1
-fi
+"$root/tools/install-deps.sh" >/dev/null
+arch=$(windows_arch_preferred)
+tree=$(windows_tree "$arch")
+windows_build "$arch" quintaro_bench bench_busy_watcher bench_sleep_watcher e2e_stage \
+    standin_shutdown standin_sndvol32
 # Which sources were measured (a read-only look at the repository).
-echo "bench: sources at $(git -C "$root" describe --always --dirty 2>/dev/null || echo unknown)"
+echo "bench: sources at $(git -C "$root" describe --always --dirty 2>/dev/null || echo unknown)," \
+    "$arch build"
 
-"$root/tools/on-wine-desktop.sh" "$win_build" "$results" quintaro_bench.exe "$@"
+results=${BENCH_RESULTS:-$tree/bench-results}
+"$root/tools/on-wine-desktop.sh" "$tree" "$results" quintaro_bench.exe "$@"
 echo "bench: results in $results"

@@ -4,23 +4,22 @@
 # it answers a stand-in shutdown dialog. Prints what happened in plain words and writes
 # pictures to build/demo/.
 #
-# Environment: WIN_BUILD_DIR (default build/win), JOBS (default: the processors).
+# It uses the 32-bit programs where this machine runs 32-bit code, else the 64-bit ones,
+# and says which. Environment: QUINTARO_ARCH (i686 or x86_64: that one), JOBS.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 root=$(pwd)
-win_build=${WIN_BUILD_DIR:-$root/build/win}
-jobs=${JOBS:-$(nproc)}
+# shellcheck source=tools/lib/windows.sh
+source "$root/tools/lib/windows.sh"
 started=$(date +%s)
 stage() { echo "==> [$(($(date +%s) - started)) s] $*"; }
 
 stage "checking the tools (the first run installs packages; this takes a few minutes)"
 "$root/tools/install-deps.sh"
-stage "building the Windows programs in $win_build"
-cmake -S "$root" -B "$win_build" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$win_build" -j "$jobs" --target quintaro_demo e2e_stage standin_shutdown \
-    standin_sndvol32 >/dev/null
+arch=$(windows_arch_preferred)
+stage "building the $(windows_label "$arch") programs ($arch) in $(windows_tree "$arch")"
+windows_build "$arch" quintaro_demo e2e_stage standin_shutdown standin_sndvol32
 stage "starting a virtual display and a Wine prefix, then the preselector"
-"$root/tools/on-wine-desktop.sh" "$win_build" "$root/build/demo" quintaro_demo.exe
+"$root/tools/on-wine-desktop.sh" "$(windows_tree "$arch")" "$root/build/demo" quintaro_demo.exe
 stage "pictures are in $root/build/demo/"

@@ -7,19 +7,18 @@
 #   tools/dpi-screenshots.sh [DPI,DPI...]     (default 96,144)
 #
 # The checker, e2e/dpi/dpi_check.cpp, sets the prefix's LogPixels before each start of
-# the preselector. Environment: WIN_BUILD_DIR (default build/win), JOBS, and those of
+# the preselector. It runs the 32-bit programs where they run, else the 64-bit ones.
+# Environment: QUINTARO_ARCH, DPI_SHOTS (default build/dpi), JOBS, and those of
 # tools/on-wine-desktop.sh. Exits non-zero when a check fails.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 root=$(pwd)
-win_build=${WIN_BUILD_DIR:-$root/build/win}
-jobs=${JOBS:-$(nproc)}
+# shellcheck source=tools/lib/windows.sh
+source "$root/tools/lib/windows.sh"
 dpis=${1:-96,144}
 
-cmake -S "$root" -B "$win_build" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$win_build" -j "$jobs" --target dpi_check e2e_stage standin_shutdown \
-    standin_sndvol32 >/dev/null
-exec "$root/tools/on-wine-desktop.sh" "$win_build" "$root/build/dpi" dpi_check.exe \
-    --dpi="$dpis"
+arch=$(windows_arch_preferred)
+windows_build "$arch" dpi_check e2e_stage standin_shutdown standin_sndvol32
+exec "$root/tools/on-wine-desktop.sh" "$(windows_tree "$arch")" "${DPI_SHOTS:-$root/build/dpi}" \
+    dpi_check.exe --dpi="$dpis"

@@ -1,68 +1,136 @@
 #!/usr/bin/env bash
-# Runs every test: the host tree's unit tests, the same under the address and
-# undefined-behaviour sanitizers, a bounded fuzzing run of each fuzz target, then the
-# Windows tree's end-to-end suite under Wine. Meant for a fresh Debian 12 run as root:
-# whatever is missing is installed first. Exits non-zero on the first failure.
+# Runs every test: the host tree's unit tests, lint, the same tests under the address and
+# undefined-behaviour sanitizers, a bounded fuzzing run of each fuzz target; then both
+# Windows trees (32-bit i686 and 64-bit x86_64) are built and packaged, and for each
+# arch this machine can run, the end-to-end suite, a short benchmark run, the DPI check
+# and the installer check run under that arch's Wine. Meant for a fresh Debian 12 run as
+# root: whatever is missing is installed first.
 #
-# Environment: HOST_BUILD_DIR (default build/host), WIN_BUILD_DIR (default build/win),
-# ASAN_BUILD_DIR (default build/asan), FUZZ_BUILD_DIR (default build/fuzz), FUZZ_SECONDS
-# (per fuzz target, default 60), JOBS (default: the number of processors).
-set -euo pipefail
+# Some machines refuse 32-bit code; there the 64-bit build alone is proven, and the last
+# line says so and why. The run fails when any stage fails, or when no arch could run.
+#
+# Environment: QUINTARO_ARCH (i686 or x86_64: that arch only), HOST_BUILD_DIR (default
+# build/host), ASAN_BUILD_DIR (default build/asan), FUZZ_BUILD_DIR (default build/fuzz),
+# FUZZ_SECONDS (per fuzz target, default 60), JOBS (default: the number of processors).
+set -uo pipefail
 
 cd "$(dirname "$0")/.."
 root=$(pwd)
+# shellcheck source=tools/lib/windows.sh
+source "$root/tools/lib/windows.sh"
 host_build=${HOST_BUILD_DIR:-$root/build/host}
-win_build=${WIN_BUILD_DIR:-$root/build/win}
-jobs=${JOBS:-$(nproc)}
+export JOBS=${JOBS:-$(nproc)}
 started=$(date +%s)
+failed=()
+timings=()
 
-stage() { echo "==> [$(($(date +%s) - started)) s] $*"; }
+# Runs one stage, timed; a failure is recorded and the run goes on with the next stage.
+stage() {
+    local name=$1
+    shift
+    local from
+    from=$(date +%s)
+    echo "==> [$((from - started)) s] $name"
+    local status=0
+    "$@" || status=$?
+    local took=$(($(date +%s) - from))
+    if [ "$status" -eq 0 ]; then
+        timings+=("$(printf '%5d s  ok    %s' "$took" "$name")")
+        return 0
+    fi
+    timings+=("$(printf '%5d s  FAIL  %s' "$took" "$name")")
+    failed+=("$name")
+    echo "==> $name FAILED (exit status $status)" >&2
+    return "$status"
+}
 
-stage "checking the tools"
-"$root/tools/install-deps.sh"
+stage "checking the tools" "$root/tools/install-deps.sh" || exit 1
 
 # --- Host tree: the portable logic against the simulated desktop.
-stage "configuring the host tree in $host_build"
-cmake -S "$root" -B "$host_build" -DCMAKE_BUILD_TYPE=Debug
-stage "building the host tree"
-cmake --build "$host_build" -j "$jobs"
-stage "running the host tests"
-ctest --test-dir "$host_build" --output-on-failure -j "$jobs"
-stage "checking formatting and the portable code's static analysis"
-"$root/tools/lint.sh" "$host_build"
-stage "running the host tests under the sanitizers in ${ASAN_BUILD_DIR:-$root/build/asan}"
-"$root/tools/sanitize.sh"
-stage "fuzzing each target for ${FUZZ_SECONDS:-60} s in ${FUZZ_BUILD_DIR:-$root/build/fuzz}"
-"$root/tools/fuzz.sh"
+build_host() {
+    cmake -S "$root" -B "$host_build" -DCMAKE_BUILD_TYPE=Debug && cmake --build "$host_build" -j "$JOBS"
+}
+if stage "building the host tree in $host_build" build_host; then
+    stage "running the host tests" ctest --test-dir "$host_build" --output-on-failure -j "$JOBS"
+    stage "checking formatting and the portable code's static analysis" \
+        "$root/tools/lint.sh" "$host_build"
+fi
+stage "running the host tests under the sanitizers" "$root/tools/sanitize.sh"
+stage "fuzzing each target for ${FUZZ_SECONDS:-60} s" "$root/tools/fuzz.sh"
 
-# --- Windows tree: the real programs, the stand-ins and the end-to-end suite.
-stage "configuring the Windows tree in $win_build"
-cmake -S "$root" -B "$win_build" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-stage "building the Windows tree"
-cmake --build "$win_build" -j "$jobs"
-stage "running the end-to-end suite under Wine"
-# The e2e folder holds the suite's test whether or not the top level enables testing.
-ctest --test-dir "$win_build/e2e" --output-on-failure
+# --- Windows trees: every arch builds and packages on any machine.
+built=()
+for arch in $(windows_arches_wanted); do
+    if stage "building the $arch tree in $(windows_tree "$arch")" windows_build "$arch"; then
+        built+=("$arch")
+    fi
+done
+stage "building the release packages in build/release" "$root/tools/package.sh"
 
-# --- The benchmark harness, briefly: only that it runs and writes its table. Its times
-# and CPU figures are reported, never checked (bench/README.md).
-stage "running the benchmark harness briefly under Wine (10 openings, 5 s idle)"
-bench_results="$win_build/bench-smoke"
-WIN_BUILD_DIR="$win_build" BENCH_RESULTS="$bench_results" JOBS="$jobs" \
-    "$root/tools/bench.sh" --openings=10 --idle-seconds=5 --launcher-delays=2000
-bench_rows=$(grep -c -E '^\| (busy loop|sleep 100 ms|dormello32) \|' \
-    "$bench_results/bench-table.md" 2>/dev/null || true)
-if [ "${bench_rows:-0}" -ne 3 ]; then
-    echo "test: the benchmark harness wrote no complete table" >&2
+# --- Under Wine: each arch this machine can run.
+proved=()
+not_run=()
+while read -r line; do
+    arch=${line%% *}
+    not_run+=("${arch#-} ($(windows_label "${arch#-}")): ${line#* }")
+done < <(windows_arches_runnable 2>&1 >/dev/null)
+
+run_under_wine() {
+    local arch=$1 tree
+    tree=$(windows_tree "$arch")
+    local before=${#failed[@]}
+    # The e2e folder holds the suite's test whether or not the top level enables testing.
+    stage "$arch: the end-to-end suite under Wine" \
+        ctest --test-dir "$tree/e2e" --output-on-failure
+    # Times and CPU figures are reported, never checked (bench/README.md): only that the
+    # harness ran and wrote its table.
+    stage "$arch: the benchmark harness briefly (10 openings, 5 s idle)" bench_smoke "$arch"
+    stage "$arch: the forms at 96 and 144 DPI" env QUINTARO_ARCH="$arch" \
+        DPI_SHOTS="$root/build/dpi/$(windows_label "$arch")" "$root/tools/dpi-screenshots.sh"
+    stage "$arch: installing and uninstalling the package under Wine" \
+        env QUINTARO_ARCH="$arch" "$root/tools/installer-check.sh"
+    [ ${#failed[@]} -eq "$before" ]
+}
+
+bench_smoke() {
+    local results
+    results="$(windows_tree "$1")/bench-smoke"
+    QUINTARO_ARCH=$1 BENCH_RESULTS=$results "$root/tools/bench.sh" --openings=10 \
+        --idle-seconds=5 --launcher-delays=2000 || return 1
+    local rows
+    rows=$(grep -c -E '^\| (busy loop|sleep 100 ms|dormello32) \|' \
+        "$results/bench-table.md" 2>/dev/null || true)
+    if [ "${rows:-0}" -ne 3 ]; then
+        echo "test: the benchmark harness wrote no complete table" >&2
+        return 1
+    fi
+}
+
+for arch in $(windows_arches_runnable 2>/dev/null); do
+    if [[ " ${built[*]} " != *" $arch "* ]]; then
+        not_run+=("$arch ($(windows_label "$arch")): its tree did not build")
+        continue
+    fi
+    if run_under_wine "$arch"; then
+        proved+=("$arch ($(windows_label "$arch"))")
+    fi
+done
+
+echo
+echo "==> stage times"
+printf '%s\n' "${timings[@]}"
+echo "==> [$(($(date +%s) - started)) s] done"
+summary="test: proved under Wine: ${proved[*]:-none}"
+for line in "${not_run[@]}"; do
+    summary+="; not run: $line"
+done
+echo "$summary"
+if [ ${#proved[@]} -eq 0 ] && [ ${#failed[@]} -eq 0 ]; then
+    echo "test: FAILED: no Windows arch could run on this machine" >&2
     exit 1
 fi
-
-# --- The release package: the zip and the installer, then the installer under Wine
-# (silent installs with and without the Startup option, silent uninstalls).
-stage "building the release package (zip and installer) in build/release"
-WIN_BUILD_DIR="$win_build" JOBS="$jobs" "$root/tools/package.sh"
-stage "installing and uninstalling the package under Wine"
-WIN_BUILD_DIR="$win_build" JOBS="$jobs" "$root/tools/installer-check.sh"
-
-stage "all tests passed"
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "test: FAILED: ${failed[*]}" >&2
+    exit 1
+fi
+echo "test: all tests passed"
