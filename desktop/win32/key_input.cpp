@@ -126,9 +126,10 @@ std::vector<KeyMessage> StrokeMessages(const KeyStroke& stroke) {
         extended = named.extended;
     } else {
         const SHORT scan = VkKeyScanW(static_cast<wchar_t>(stroke.character));
-        // No key on the layout: only the character itself can be delivered.
-        if (scan == -1) {
-            return {{alt ? UINT{WM_SYSCHAR} : UINT{WM_CHAR}, stroke.character, alt ? 1 << 29 : 1}};
+        constexpr SHORT kShiftCtrlAlt = 0x700;
+        if (scan == -1 || (scan & kShiftCtrlAlt) != 0) {
+            const LPARAM context = alt ? LPARAM{1} << 29 : 0;
+            return {{alt ? UINT{WM_SYSCHAR} : UINT{WM_CHAR}, stroke.character, 1 | context}};
         }
         vk = static_cast<WORD>(scan & 0xFF);
     }

@@ -18,11 +18,14 @@ std::vector<INPUT> StrokeInputs(const KeyStroke& stroke);
 // every key those pressed and did not release.
 std::vector<INPUT> ReleasesOfPartialInsert(const std::vector<INPUT>& inputs, UINT inserted);
 
-// A stroke as the messages a window's queue receives when it is typed with the focus:
-// key down and key up (WM_SYS... forms while Alt is held), from which the receiver's
-// TranslateMessage makes the character. Posted straight to a window, they reach that
-// window whichever one has the focus. Modifier keys are not pressed: Alt is carried by
-// the message kind, Shift and Ctrl not at all.
+// A stroke as the messages a window's queue receives when it is typed with the focus
+// (WM_SYS... forms while Alt is held). Posted straight to a window, they reach that
+// window whichever one has the focus. Posting changes no key state, so the receiver's
+// own TranslateMessage turns a key down into the character the key makes with Shift,
+// Ctrl and AltGr up: a key down and up go only for a character that needs none of them.
+// Any other character (an upper-case letter, '!', '@' on a German layout, one the
+// layout has no key for) goes as its character message alone. Alt is carried by the
+// message kind; Shift and Ctrl held by the stroke itself are not carried.
 struct KeyMessage {
     UINT message;
     WPARAM wparam;
