@@ -192,6 +192,9 @@ void Win32FormWindow::CreateControl(const ControlLayout& layout, bool inTabOrder
     if (inTabOrder) style |= WS_GROUP | (IsFocusable(layout.kind) ? WS_TABSTOP : 0u);
     switch (layout.kind) {
         case ControlKind::Label:
+            // Labels show data (a key, a command line) as it is: an '&' there is no access
+            // letter, so nothing is eaten or underlined.
+            style |= SS_NOPREFIX;
             style |= layout.align == TextAlign::Centre  ? SS_CENTER
                      : layout.align == TextAlign::Right ? SS_RIGHT
                                                         : SS_LEFT;
