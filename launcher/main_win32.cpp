@@ -4,5 +4,6 @@
 #include "launcher/program.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return desktop::win32::RunProgram(launcher::Main);
+    // The launcher has no messages: whatever fails, it ends quietly.
+    return desktop::win32::RunProgram(launcher::Main, {});
 }

@@ -2,7 +2,8 @@
 
 #include "desktop/win32/run_program.h"
 #include "preselector/program.h"
+#include "preselector/texts.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return desktop::win32::RunProgram(preselector::Main);
+    return desktop::win32::RunProgram(preselector::Main, preselector::kMessageTitle);
 }

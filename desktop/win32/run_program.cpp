@@ -11,7 +11,7 @@
 
 namespace desktop::win32 {
 
-int RunProgram(void (*program)(PlatformShell&)) {
+int RunProgram(void (*program)(PlatformShell&), std::u16string_view failureTitle) {
     // Before anything loads a DLL: never from the current folder, which may be anyone's.
     LoadDllsFromTheSystemFolderOnly();
     try {
@@ -19,9 +19,12 @@ int RunProgram(void (*program)(PlatformShell&)) {
         program(shell);
         shell.EndProgram();
     } catch (const std::exception& error) {
-        const std::u16string text = common::FromUtf8(error.what());
-        MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()), nullptr,
-                    MB_ICONERROR | MB_OK);
+        if (!failureTitle.empty()) {
+            const std::u16string text = common::FromUtf8(error.what());
+            const std::u16string title(failureTitle);
+            MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
+                        reinterpret_cast<const wchar_t*>(title.c_str()), MB_ICONERROR | MB_OK);
+        }
         return 1;
     }
 }
