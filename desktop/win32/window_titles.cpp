@@ -15,6 +15,9 @@ std::wstring CaseFolded(std::wstring text) {
 }  // namespace
 
 struct WindowTitles::Pass {
+    // The index of the title `folded` equals, or -1.
+    int Matching(const std::wstring& folded) const;
+
     std::vector<std::wstring> titles;  // case-folded
     std::vector<HWND> topmost;         // per title, the first window with it
     const std::unordered_map<HWND, Known>& known;
@@ -22,24 +25,41 @@ struct WindowTitles::Pass {
     ULONGLONG now = 0;
 };
 
+namespace {
+
+std::wstring TitleOf(HWND window) {
+    // One character more than the longest title, so longer texts never match.
+    std::wstring text(WindowTitles::kLongestTitle + 2, L'\0');
+    const int length = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    return CaseFolded(std::move(text));
+}
+
+}  // namespace
+
+int WindowTitles::Pass::Matching(const std::wstring& folded) const {
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        if (titles[i].size() <= kLongestTitle && folded == titles[i]) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 BOOL CALLBACK WindowTitles::Visit(HWND window, LPARAM context) {
     auto& pass = *reinterpret_cast<Pass*>(context);
     Known title;
     const auto known = pass.known.find(window);
-    if (known != pass.known.end() && pass.now - known->second.readAt < kTrustMs) {
+    const bool trusted = known != pass.known.end() && pass.now - known->second.readAt < kTrustMs;
+    // A remembered title that matches is read again: a window renamed away from it must
+    // not be found, or a caller waiting for that window to go would find it gone at once
+    // and look again without waiting. Only a match costs the read, and matches are rare.
+    if (trusted && pass.Matching(known->second.folded) < 0) {
         title = known->second;
     } else {
-        // One character more than the longest title, so longer texts never match.
-        std::wstring text(kLongestTitle + 2, L'\0');
-        const int length = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-        text.resize(static_cast<std::size_t>(std::max(length, 0)));
-        title = {CaseFolded(std::move(text)), pass.now};
+        title = {TitleOf(window), pass.now};
     }
-    for (std::size_t i = 0; i < pass.titles.size(); ++i) {
-        if (pass.topmost[i] == nullptr && pass.titles[i].size() <= kLongestTitle &&
-            title.folded == pass.titles[i]) {
-            pass.topmost[i] = window;
-        }
+    const int match = pass.Matching(title.folded);
+    if (match >= 0 && pass.topmost[static_cast<std::size_t>(match)] == nullptr) {
+        pass.topmost[static_cast<std::size_t>(match)] = window;
     }
     pass.seen.emplace(window, std::move(title));
     return TRUE;

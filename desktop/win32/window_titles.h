@@ -5,7 +5,8 @@
 // watcher that looks four times a second spends nearly all its idle time reading titles
 // that have not changed. A title once read is therefore trusted for kTrust; the owner
 // forgets them all whenever the system reports a rename (Windows does; Wine reports
-// none, which the time limit covers). A window new since the last look is always read.
+// none, which the time limit covers). A window new since the last look is always read,
+// and so is one whose remembered title matches: what is found has its title now.
 #include <windows.h>
 
 #include <cstddef>
