@@ -9,36 +9,6 @@ std::u16string TrimSpaces(std::u16string_view text) {
     return std::u16string(text.substr(first, last - first + 1));
 }
 
-namespace {
-
-char16_t UpperChar(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-    // Latin-1 small letters, except the division sign and y with diaeresis.
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
-    if (c == 0xFF) return 0x178;
-    // Latin Extended-A pairs capital/small on even/odd code points.
-    if (c >= 0x100 && c <= 0x17F && (c & 1) != 0 && c != 0x131 && c != 0x138 && c != 0x149 &&
-        c != 0x17F && !(c >= 0x139 && c <= 0x148) && !(c >= 0x179 && c <= 0x17E)) {
-        return static_cast<char16_t>(c - 1);
-    }
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
-        return (c & 1) == 0 ? static_cast<char16_t>(c - 1) : c;
-    }
-    // Greek and Cyrillic basic small letters.
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
-    if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
-    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-    return c;
-}
-
-}  // namespace
-
-std::u16string UpperCase(std::u16string_view text) {
-    std::u16string out(text);
-    for (auto& c : out) c = UpperChar(c);
-    return out;
-}
-
 std::string ToUtf8(std::u16string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -7,9 +7,6 @@ namespace common {
 
 // Removes leading and trailing spaces (only spaces, as the classic Trim does).
 std::u16string TrimSpaces(std::u16string_view text);
-// Upper-cases by the system's case rules for the characters the programs meet:
-// ASCII and the Latin-1 letters.
-std::u16string UpperCase(std::u16string_view text);
 // For messages and test output.
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);

@@ -108,10 +108,28 @@ class PlatformShell {
     // Ends the process at once; no close, query or unload handler runs.
     [[noreturn]] virtual void EndProgram() = 0;
 
-    // ---- Waiting without spinning ------------------------------------------------
+    // Upper-cases by the system's case rules.
+    virtual std::u16string UpperCase(std::u16string_view text) = 0;
+    // Whether `text` survives the ANSI code page unchanged, as profile files and window
+    // titles take it: false when some character would be stored as another.
+    virtual bool AnsiCodePageHolds(std::u16string_view text) = 0;
+
+    // ---- Other programs' windows and the user ------------------------------------
     virtual WindowHandle ForegroundWindow() = 0;
+    // Whether a top-level window is on screen ready for keys: visible, not minimised,
+    // and showing at least one of its controls. A dialog can exist, and even be the
+    // foreground window, before its dialog manager shows it; keys it gets then are lost.
+    virtual bool WindowShown(WindowHandle window) = 0;
+    // Counts the user's key presses and mouse clicks anywhere on the desktop while on;
+    // typing done by this program is not counted, nor are mouse moves (Wine makes one
+    // whenever a window is shown under a resting pointer). On, every input event of the
+    // session makes a round trip into this program: turn it on only while needed.
+    virtual void CountUserPresses(bool on) = 0;
+    virtual int UserPresses() = 0;
     // The task id owning a window, 0 when there is no such window.
     virtual int WindowTask(WindowHandle window) = 0;
+
+    // ---- Waiting without spinning ------------------------------------------------
     // Blocks until a top-level window of another program is created, shown, hidden,
     // renamed or destroyed, the foreground changes, this program has events pending,
     // or `limit` passes. Returns false only at the limit. Runs no events itself.

@@ -72,8 +72,14 @@ constexpr std::u16string_view kDialogTitles[] = {u"Shut Down Windows", u"Windows
 // event the system failed to deliver.
 constexpr desktop::Millis kRecheck{250};
 // A dialog usually takes the focus a few to a few tens of milliseconds after it is
-// created, and no event says when: look that often for the first kRecheck, then less.
+// shown, and no event says when: look that often for the first kRecheck, then less.
 constexpr desktop::Millis kFocusLook{2};
+// How long after it could first have been seen a dialog may still come to the front and
+// get its key. Dialogs that take the front do so within tens of milliseconds of being
+// shown; one that comes later was most likely brought there by the user, who may have
+// chosen in it already. A second is ten times the slowest seen and still shorter than
+// anyone takes to read the dialog and pick another option.
+constexpr desktop::Millis kFirstMoments{1000};
 constexpr std::size_t kAnsweredKept = 16;
 
 }  // namespace
@@ -148,24 +154,59 @@ bool frmDormello::Answered(desktop::WindowHandle dialog) const {
     return std::find(answered_.begin(), answered_.end(), dialog) != answered_.end();
 }
 
-void frmDormello::SendShortcutWhenFocused(desktop::WindowHandle dialog) {
+namespace {
+
+// Counts the user's presses for as long as it lives.
+class UserPresses {
+  public:
+    explicit UserPresses(desktop::PlatformShell& shell) : shell_(shell) {
+        shell_.CountUserPresses(true);
+        before_ = shell_.UserPresses();
+    }
+    ~UserPresses() { shell_.CountUserPresses(false); }
+    UserPresses(const UserPresses&) = delete;
+    UserPresses& operator=(const UserPresses&) = delete;
+    bool Any() { return shell_.UserPresses() != before_; }
+
+  private:
+    desktop::PlatformShell& shell_;
+    int before_ = 0;
+};
+
+}  // namespace
+
+void frmDormello::AnswerWhileFresh(desktop::WindowHandle dialog, desktop::Millis unseen) {
     auto& shell = Shell();
+    // Presses before this moment go unseen; the dialog was found within moments of
+    // appearing, or `unseen` is old and its time is up anyway.
+    UserPresses presses(shell);
     desktop::RecheckPacing pacing(kFocusLook, kRecheck, kRecheck);
-    // A dialog exists before it is shown and focused; keys typed then would land in
-    // whichever program has the focus, so wait for it to take the focus.
-    while (shell.FindWindowA(app_.g.FoundTitle) == dialog) {
-        if (shell.ForegroundWindow() == dialog) {
-            // Read now, so a key saved a moment ago is the one sent. An empty key (the
-            // options dialog saved an empty box) types nothing.
-            const auto key = app_.g.ShortcutKey;
-            // Delivered to the dialog itself: a program that snatches the focus in the
-            // instant after this look still receives nothing. A dialog gone meanwhile
-            // needs no key.
-            if (!key.empty()) shell.PostKeystrokes(dialog, u"%" + desktop::LiteralKey(key[0]));
-            return;
+    while (LookForShutdownDialog() == dialog) {
+        desktop::Millis wait = pacing.Next();
+        if (!shell.WindowShown(dialog)) {
+            // Created but not shown yet (a dialog manager shows its dialog only once it
+            // has nothing else to do): keys now would find no control, and the user can
+            // have done nothing in it, so its first moments have not begun.
+            unseen = shell.Now();
+        } else {
+            if (presses.Any()) return;
+            if (shell.ForegroundWindow() == dialog) {
+                // Read now, so a key saved a moment ago is the one sent. An empty key (the
+                // options dialog saved an empty box) types nothing.
+                const auto key = app_.g.ShortcutKey;
+                // Delivered to the dialog itself: a program that snatches the focus in the
+                // instant after this look still receives nothing. A dialog gone meanwhile
+                // needs no key.
+                if (!key.empty()) shell.PostKeystrokes(dialog, u"%" + desktop::LiteralKey(key[0]));
+                return;
+            }
+            // Looked at last when the moments are over: in front then, it came in time.
+            const auto left = unseen + kFirstMoments - shell.Now();
+            if (left <= desktop::Millis{0}) return;
+            wait = std::min(wait, left);
         }
         shell.PumpEvents();
-        shell.WaitForDesktopChange(pacing.Next());
+        shell.WaitForDesktopChange(wait);
         shell.PumpEvents();
     }
 }
@@ -174,27 +215,35 @@ void frmDormello::RunWatcher() {
     auto& g = app_.g;
     auto& shell = Shell();
     g.WatcherRunning = true;
+    // The last look that found no dialog: one found later appeared after it.
+    desktop::Millis unseen = shell.Now();
     while (true) {
         shell.PumpEvents();
         g.FoundTitle.clear();
         desktop::WindowHandle dialog = 0;
         while (g.FoundTitle.empty()) {
             shell.PumpEvents();
+            const desktop::Millis look = shell.Now();
             dialog = LookForShutdownDialog();
             shell.PumpEvents();
-            if (g.FoundTitle.empty()) shell.WaitForDesktopChange(kRecheck);
+            if (g.FoundTitle.empty()) {
+                unseen = look;
+                shell.WaitForDesktopChange(kRecheck);
+            }
         }
         shell.PumpEvents();
         shell.PumpEvents();
         if (!Answered(dialog)) {
-            SendShortcutWhenFocused(dialog);
+            AnswerWhileFresh(dialog, unseen);
             answered_.push_back(dialog);
             if (answered_.size() > kAnsweredKept) answered_.pop_front();
         }
-        // Wait for this appearance to go; a dialog reopened meanwhile has a new handle and
-        // is a new appearance.
+        // Wait for this appearance to go, looking as the search looks, so the two never
+        // disagree about it; a dialog reopened meanwhile has a new handle and is a new
+        // appearance.
         desktop::RecheckPacing pacing(kRecheck);
-        while (shell.FindWindowA(g.FoundTitle) == dialog) {
+        for (auto look = shell.Now(); LookForShutdownDialog() == dialog; look = shell.Now()) {
+            unseen = look;
             shell.PumpEvents();
             shell.WaitForDesktopChange(pacing.Next());
         }

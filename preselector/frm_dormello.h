@@ -33,9 +33,11 @@ class frmDormello : public desktop::Form {
     // The shutdown dialog's handle when a window with either title exists; sets
     // FoundTitle to the title it was found under.
     desktop::WindowHandle LookForShutdownDialog();
-    // Types Alt plus the key into `dialog` once, only while it has the focus; gives up
-    // when the dialog goes first.
-    void SendShortcutWhenFocused(desktop::WindowHandle dialog);
+    // Types Alt plus the key into `dialog` once, if it comes to the front in its first
+    // moments on screen, counted from `unseen` (the last look that could not have shown
+    // it to the user), and before the user presses a key or clicks. Otherwise the
+    // appearance is left alone: a later key could overrule a choice already made.
+    void AnswerWhileFresh(desktop::WindowHandle dialog, desktop::Millis unseen);
     bool Answered(desktop::WindowHandle dialog) const;
 
     Preselector& app_;

@@ -73,7 +73,11 @@ const desktop::FormLayout& frmDormellos::Layout() const { return kLayout; }
 
 void frmDormellos::Form_Load() {
     Window().SetValue("chkHideIcon", app_.g.HideWindow ? 1 : 0);
-    Window().SetText("txtShutDownOption", app_.g.ShortcutKey);
+    // A key from the command line the file cannot hold works for the session, but the
+    // box shows it only if Save could write it.
+    const auto& key = app_.g.ShortcutKey;
+    accepted_ = Shell().AnsiCodePageHolds(key) ? key : u"";
+    Window().SetText("txtShutDownOption", accepted_);
 }
 
 void frmDormellos::OnClick(std::string_view control) {
@@ -89,7 +93,11 @@ void frmDormellos::txtShutDownOption_Change() {
     // Assigning the upper-cased text raises Change once more, and that second run
     // assigns the same text, which raises nothing.
     auto& window = Window();
-    window.SetText("txtShutDownOption", common::UpperCase(window.Text("txtShutDownOption")));
+    // Checked upper-cased: the capital of a character the file holds may be one it does
+    // not (micro sign, say).
+    const auto upper = Shell().UpperCase(window.Text("txtShutDownOption"));
+    if (Shell().AnsiCodePageHolds(upper)) accepted_ = upper;
+    window.SetText("txtShutDownOption", accepted_);
 }
 
 void frmDormellos::cmdSave_Click() {

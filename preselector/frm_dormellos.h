@@ -20,6 +20,10 @@ class frmDormellos : public desktop::Form {
 
   private:
     Preselector& app_;
+    // The box's text as last accepted. A character the settings file cannot hold is
+    // refused as a second character is: the box keeps this, so what Save writes is what
+    // the box shows.
+    std::u16string accepted_;
 };
 
 }  // namespace preselector

@@ -21,6 +21,8 @@ bool WriteSetting(desktop::PlatformShell& shell, std::u16string_view path,
     return shell.WritePrivateProfileStringA(section, key, value, path);
 }
 
-bool ReadsAsTrue(std::u16string_view value) { return common::UpperCase(value) == u"TRUE"; }
+bool ReadsAsTrue(desktop::PlatformShell& shell, std::u16string_view value) {
+    return shell.UpperCase(value) == u"TRUE";
+}
 
 }  // namespace preselector

@@ -26,6 +26,6 @@ bool WriteSetting(desktop::PlatformShell& shell, std::u16string_view path,
                   std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
 // "True" in any mix of case, with spaces around it already removed by the read.
-bool ReadsAsTrue(std::u16string_view value);
+bool ReadsAsTrue(desktop::PlatformShell& shell, std::u16string_view value);
 
 }  // namespace preselector

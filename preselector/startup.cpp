@@ -17,10 +17,10 @@ void Preselector::ReadCommandLine(std::u16string& flag) {
     g.CommandText = common::TrimSpaces(shell.CommandLineText());
     if (g.CommandText.empty()) return;
     // The first character is the key, whatever it is; nothing else is validated.
-    g.ShortcutKey = common::UpperCase(g.CommandText.substr(0, 1));
+    g.ShortcutKey = shell.UpperCase(g.CommandText.substr(0, 1));
     const auto comma = g.CommandText.find(u',');
     if (comma != std::u16string::npos) {
-        flag = common::UpperCase(common::TrimSpaces(g.CommandText.substr(comma + 1)));
+        flag = shell.UpperCase(common::TrimSpaces(g.CommandText.substr(comma + 1)));
         g.HideWindow = (flag == u"TRUE");
     }
 }
@@ -32,13 +32,14 @@ void Preselector::StartUp() {
 
     // A flag on the command line, whatever its word, overrides the file.
     if (flag.empty()) {
-        g.HideWindow = ReadsAsTrue(ReadSetting(shell, g.SettingsPath, kSettingsSection, kHideKey));
+        g.HideWindow =
+            ReadsAsTrue(shell, ReadSetting(shell, g.SettingsPath, kSettingsSection, kHideKey));
     }
     // The file's key is consulted only when the command line gave none.
     if (g.ShortcutKey.empty()) {
         const auto value = ReadSetting(shell, g.SettingsPath, kSettingsSection, kOptionKey);
         if (value.size() == 1) {
-            g.ShortcutKey = common::UpperCase(value);
+            g.ShortcutKey = shell.UpperCase(value);
         } else {
             shell.ShowMessage(std::u16string(kInvalidOptionPrompt) + g.SettingsPath,
                               desktop::kStyleCriticalOk, kMessageTitle);

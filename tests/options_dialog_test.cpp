@@ -56,8 +56,23 @@ TEST_F(OptionsDialogTest, TypingIsUpperCasedAndLimitedToOneCharacter) {
         .Then(Check([&](auto& d) { EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u"R"); }))
         .Then(sim::ReplaceText("frmDormellos", "txtShutDownOption", u"\u00e9"))
         .Then(Check([&](auto& d) { EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u"\u00c9"); }))
-        .Then(sim::PressEscape("frmDormellos"));
+        // The file cannot hold these (the micro sign's capital is Greek): refused, as a
+        // second character is, so Save writes what the box shows.
+        .Then(sim::ReplaceText("frmDormellos", "txtShutDownOption", u"\u4e2d"))
+        .Then(sim::ReplaceText("frmDormellos", "txtShutDownOption", u"\u00b5"))
+        .Then(Check([&](auto& d) { EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u"\u00c9"); }))
+        .Then(sim::PressEnter("frmDormellos"));
     RunPreselector();
+    EXPECT_NE(Settings().find("Option=\xc9\r\n"), std::string::npos);
+}
+
+TEST_F(OptionsDialogTest, ACommandLineKeyTheFileCannotHoldIsNotOfferedForSaving) {
+    desktop.SetCommandLine(u"\u4e2d");
+    desktop.Then(Check([&](auto& d) { EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u""); }))
+        .Then(sim::PressEscape("frmDormellos"))
+        .Then(sim::OpenWindow(u"Shut Down Windows"));
+    RunPreselector();
+    EXPECT_EQ(desktop.KeysReceivedBy(u"Shut Down Windows"), u"%\u4e2d");  // still its key
 }
 
 // Every way to leave without saving leaves the file byte for byte as it was.

@@ -40,7 +40,7 @@ const HideCase kHideCases[] = {
 TEST_F(SettingsTest, HideReadsAsTrueOnlyForTrueInAnyCase) {
     for (const auto& c : kHideCases) {
         WriteSettings(std::string("[Shutdown]\r\n") + c.line + "\r\n");
-        EXPECT_EQ(ReadsAsTrue(Read(u"Hide")), c.hide) << c.line;
+        EXPECT_EQ(ReadsAsTrue(desktop, Read(u"Hide")), c.hide) << c.line;
     }
 }
 

@@ -12,6 +12,15 @@ using desktop::DesktopError;
 
 class SimulatedDesktopTest : public SimTest {};
 
+TEST_F(SimulatedDesktopTest, UpperCasesByUnicodeRulesAndTheAnsiCodePageHoldsOnlyItsOwn) {
+    EXPECT_EQ(desktop.UpperCase(u"az\u00e9\u00ff\u0101\u0192\u03b1\u0431\uff41,1%"),
+              u"AZ\u00c9\u0178\u0100\u0191\u0391\u0411\uff21,1%");
+    EXPECT_EQ(desktop.UpperCase(u"\u00f7\u00df"), u"\u00f7\u00df");  // no capital of their own
+    EXPECT_TRUE(desktop.AnsiCodePageHolds(u"R\u00e9\u20ac"));
+    EXPECT_FALSE(desktop.AnsiCodePageHolds(u"\u0100"));
+    EXPECT_FALSE(desktop.AnsiCodePageHolds(u"\u4e2d"));
+}
+
 TEST_F(SimulatedDesktopTest, FindWindowMatchesWholeTitlesIgnoringCaseThroughTheAnsiCodePage) {
     desktop.Open(u"Shut Down Windows", false);
     desktop.Open(u"Caf\u00e9 \u20ac", false);

@@ -34,12 +34,6 @@ TEST(Text, TrimSpacesRemovesOnlySpacesAtTheEnds) {
     EXPECT_EQ(common::TrimSpaces(u"\ta\t"), u"\ta\t");
 }
 
-TEST(Text, UpperCaseFollowsTheLetterPairs) {
-    EXPECT_EQ(common::UpperCase(u"az\u00e9\u00ff\u0101\u03b1\u0431,1%"),
-              u"AZ\u00c9\u0178\u0100\u0391\u0411,1%");
-    EXPECT_EQ(common::UpperCase(u"\u00f7\u00df"), u"\u00f7\u00df");  // no capital of their own
-}
-
 TEST(Text, Utf8RoundTrip) {
     const std::u16string text = u"Tobrin's \u00e9\u20ac \U0001F600";
     EXPECT_EQ(common::FromUtf8(common::ToUtf8(text)), text);

@@ -2,18 +2,18 @@
 
 #include <algorithm>
 #include <sstream>
+#include <utility>
 
 #include "common/text.h"
 #include "desktop/sim/ansi_codepage.h"
+#include "desktop/sim/case_rules.h"
 #include "desktop/sim/profile_file.h"
 
 namespace desktop::sim {
 
 namespace {
 
-bool SameText(std::u16string_view a, std::u16string_view b) {
-    return common::UpperCase(a) == common::UpperCase(b);
-}
+bool SameText(std::u16string_view a, std::u16string_view b) { return UpperCase(a) == UpperCase(b); }
 
 const ControlLayout* FindControl(const FormLayout& layout, std::string_view name) {
     for (const auto& c : layout.controls) {
@@ -26,10 +26,10 @@ const ControlLayout* FindControl(const FormLayout& layout, std::string_view name
 // `name` itself when there is none.
 std::string ExistingName(const std::filesystem::path& folder, const std::string& name) {
     std::error_code ec;
-    const auto wanted = common::UpperCase(common::FromUtf8(name));
+    const auto wanted = UpperCase(common::FromUtf8(name));
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         auto candidate = entry.path().filename().string();
-        if (common::UpperCase(common::FromUtf8(candidate)) == wanted) return candidate;
+        if (UpperCase(common::FromUtf8(candidate)) == wanted) return candidate;
     }
     return name;
 }
@@ -55,14 +55,14 @@ class SimulatedDesktop::SimFormWindow : public FormWindow {
     }
     ~SimFormWindow() override {
         std::erase(desktop_.forms_, this);
-        if (desktop_.foreground_ == handle_) desktop_.foreground_ = 0;
+        desktop_.HandFrontOn(handle_);
     }
 
     void SetCaption(std::u16string_view caption) override { caption_ = caption; }
     std::u16string Caption() const override { return caption_; }
     void SetVisible(bool visible) override {
         visible_ = visible;
-        if (!visible && desktop_.foreground_ == handle_) desktop_.foreground_ = 0;
+        if (!visible) desktop_.HandFrontOn(handle_);
     }
     bool Visible() const override { return visible_; }
     void Minimise() override { minimised_ = true; }
@@ -127,6 +127,16 @@ Step OpenWindow(const std::u16string& title, bool takeFocus, int task) {
             [=](SimulatedDesktop& d) { d.Open(title, takeFocus, task); }};
 }
 
+Step OpenHiddenWindow(const std::u16string& title, bool takeFocus) {
+    return {"open \"" + common::ToUtf8(title) + "\" hidden",
+            [=](SimulatedDesktop& d) { d.Open(title, takeFocus, 0, false); }};
+}
+
+Step ShowWindow(const std::u16string& title, bool takeFocus) {
+    return {"show \"" + common::ToUtf8(title) + "\"",
+            [=](SimulatedDesktop& d) { d.Reveal(title, takeFocus); }};
+}
+
 Step CloseWindow(const std::u16string& title) {
     return {"close \"" + common::ToUtf8(title) + "\"",
             [=](SimulatedDesktop& d) { d.Close(title); }};
@@ -140,6 +150,13 @@ Step RenameWindow(const std::u16string& from, const std::u16string& to) {
 Step FocusWindow(const std::u16string& title) {
     return {"focus \"" + common::ToUtf8(title) + "\"",
             [=](SimulatedDesktop& d) { d.Focus(title); }};
+}
+
+Step ClickWindow(const std::u16string& title) {
+    return {"the user clicks \"" + common::ToUtf8(title) + "\"", [=](SimulatedDesktop& d) {
+                d.UserInput();
+                d.Focus(title);
+            }};
 }
 
 Step Click(const std::string& form, const std::string& control) {
@@ -222,6 +239,9 @@ Step EndSession() {
 Step Answer(int button) {
     Step step{"answer " + std::to_string(button), [button](SimulatedDesktop& d) {
                   if (d.messageBoxesUp_ == 0) ScriptFault("an answer, but no message box is up");
+                  // Clicking one of its buttons brings the box to the front first.
+                  d.UserInput();
+                  d.TakeFront(d.messageBox_);
                   d.messageAnswer_ = button;
               }};
     step.answersMessage = true;
@@ -265,7 +285,7 @@ std::filesystem::path SimulatedDesktop::HostPath(std::u16string_view windowsPath
 
 void SimulatedDesktop::AddProgram(const std::u16string& path,
                                   std::function<void(SimulatedDesktop&, int)> onLaunch) {
-    programs_[common::UpperCase(path)] = std::move(onLaunch);
+    programs_[UpperCase(path)] = std::move(onLaunch);
 }
 
 void SimulatedDesktop::OnKeys(std::u16string title,
@@ -301,14 +321,37 @@ void SimulatedDesktop::AdvanceScript() {
 
 // ---- Other programs' windows ------------------------------------------------------------
 
-WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int task) {
+WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int task, bool shown) {
     const WindowHandle handle = nextHandle_++;
-    windows_.push_back({handle, std::move(title), task});
-    if (takeFocus) {
-        if (foreground_ != 0) focusHistory_.push_back(foreground_);
-        foreground_ = handle;
-    }
+    windows_.push_back({handle, std::move(title), task, shown});
+    if (takeFocus) TakeFront(handle);
     return handle;
+}
+
+void SimulatedDesktop::TakeFront(WindowHandle window) {
+    if (foreground_ != 0 && foreground_ != window) focusHistory_.push_back(foreground_);
+    foreground_ = window;
+}
+
+bool SimulatedDesktop::CanHaveFront(WindowHandle window) const {
+    if (window == messageBox_ && window != 0) return true;
+    for (const auto& w : windows_) {
+        if (w.handle == window) return w.shown;
+    }
+    for (const auto* f : forms_) {
+        if (f->Handle() == window) return f->Visible();
+    }
+    return false;
+}
+
+void SimulatedDesktop::HandFrontOn(WindowHandle window) {
+    if (foreground_ != window) return;
+    foreground_ = 0;
+    while (!focusHistory_.empty() && foreground_ == 0) {
+        const WindowHandle previous = focusHistory_.back();
+        focusHistory_.pop_back();
+        if (previous != window && CanHaveFront(previous)) foreground_ = previous;
+    }
 }
 
 void SimulatedDesktop::Close(std::u16string_view title) {
@@ -317,16 +360,8 @@ void SimulatedDesktop::Close(std::u16string_view title) {
     if (it == windows_.end()) ScriptFault("no window \"" + common::ToUtf8(title) + "\" to close");
     const WindowHandle gone = it->handle;
     windows_.erase(it);
+    HandFrontOn(gone);
     std::erase(focusHistory_, gone);
-    if (foreground_ == gone) {
-        // Focus falls back to the window that had it before, as Windows hands it on.
-        foreground_ = 0;
-        while (!focusHistory_.empty() && foreground_ == 0) {
-            const WindowHandle previous = focusHistory_.back();
-            focusHistory_.pop_back();
-            if (!TitleOf(previous).empty()) foreground_ = previous;
-        }
-    }
 }
 
 void SimulatedDesktop::Rename(std::u16string_view from, std::u16string to) {
@@ -342,8 +377,27 @@ void SimulatedDesktop::Rename(std::u16string_view from, std::u16string to) {
 void SimulatedDesktop::Focus(std::u16string_view title) {
     const auto* w = WindowTitled(title);
     if (w == nullptr) ScriptFault("no window \"" + common::ToUtf8(title) + "\" to focus");
-    if (foreground_ != 0 && foreground_ != w->handle) focusHistory_.push_back(foreground_);
-    foreground_ = w->handle;
+    TakeFront(w->handle);
+}
+
+void SimulatedDesktop::Reveal(std::u16string_view title, bool takeFocus) {
+    for (auto& w : windows_) {
+        if (!SameText(w.title, title)) continue;
+        w.shown = true;
+        if (takeFocus) TakeFront(w.handle);
+        return;
+    }
+    ScriptFault("no window \"" + common::ToUtf8(title) + "\" to show");
+}
+
+bool SimulatedDesktop::WindowShown(WindowHandle window) {
+    for (const auto& w : windows_) {
+        if (w.handle == window) return w.shown;
+    }
+    for (const auto* f : forms_) {
+        if (f->Handle() == window) return f->Visible() && !f->Minimised();
+    }
+    return false;
 }
 
 const SimulatedDesktop::Window* SimulatedDesktop::WindowTitled(std::u16string_view title) const {
@@ -360,6 +414,7 @@ std::u16string SimulatedDesktop::TitleOf(WindowHandle handle) const {
     for (const auto* f : forms_) {
         if (f->Handle() == handle) return common::FromUtf8(f->Name());
     }
+    if (handle == messageBox_ && handle != 0) return messageBoxTitle_;
     return {};
 }
 
@@ -389,10 +444,12 @@ bool SimulatedDesktop::FormEnabled(std::string_view name) const {
 }
 
 void SimulatedDesktop::UserAction(const std::string& formName, std::function<void(Form&)> action) {
+    UserInput();
     // The user can only reach a form that is on screen and not held off by a modal one.
     Post([this, formName, action = std::move(action)] {
         auto* window = FindForm(formName);
         if (window == nullptr || !window->Visible() || !FormEnabled(formName)) return;
+        TakeFront(window->Handle());  // what the user clicks comes to the front
         action(window->TheForm());
     });
 }
@@ -400,12 +457,18 @@ void SimulatedDesktop::UserAction(const std::string& formName, std::function<voi
 void SimulatedDesktop::TypeInto(const std::string& form, const std::string& control,
                                 const std::u16string& text, bool replace) {
     UserAction(form, [this, form, control, text, replace](Form& f) {
-        if (replace) f.Window().SetText(control, u"");
+        bool overSelection = replace;
         for (char16_t c : text) {
             auto* window = FindForm(form);
             if (window == nullptr) return;  // a Change handler closed the form
-            window->Type(control, c);
+            // A character typed over the selected text replaces it in one change.
+            if (std::exchange(overSelection, false)) {
+                f.Window().SetText(control, std::u16string(1, c));
+            } else {
+                window->Type(control, c);
+            }
         }
+        if (overSelection) f.Window().SetText(control, u"");  // nothing typed: deleted
     });
 }
 
@@ -417,8 +480,7 @@ void SimulatedDesktop::Present(Form& form) {
     auto* window = FindForm(form.Layout().name);
     if (window == nullptr) return;
     window->SetVisible(true);
-    if (foreground_ != 0 && foreground_ != window->Handle()) focusHistory_.push_back(foreground_);
-    foreground_ = window->Handle();
+    TakeFront(window->Handle());
 }
 
 void SimulatedDesktop::SetFormEnabled(Form& form, bool enabled) {
@@ -455,6 +517,24 @@ int SimulatedDesktop::ShowMessage(std::u16string_view prompt, int style,
     const std::size_t index = messages_.size() - 1;
     ++messageBoxesUp_;
     messageAnswer_.reset();
+    // The box is a window of its own in front; when it goes, the front goes back to the
+    // window that had it (its owner, the active form).
+    const SimFormWindow* owner =
+        ActiveForm() != nullptr ? FindForm(ActiveForm()->Layout().name) : nullptr;
+    const WindowHandle ownerWindow = owner != nullptr ? owner->Handle() : 0;
+    const WindowHandle outerBox = std::exchange(messageBox_, nextHandle_++);
+    const std::u16string outerTitle = std::exchange(messageBoxTitle_, std::u16string(title));
+    TakeFront(messageBox_);
+    auto closeBox = [&] {
+        --messageBoxesUp_;
+        const WindowHandle box = std::exchange(messageBox_, outerBox);
+        messageBoxTitle_ = outerTitle;
+        if (foreground_ == box && ownerWindow != 0 && CanHaveFront(ownerWindow)) {
+            foreground_ = ownerWindow;  // MessageBox activates its owner as it closes
+        }
+        HandFrontOn(box);
+        std::erase(focusHistory_, box);
+    };
     // The box runs its own loop: the program's events still arrive (a session end, say),
     // and the desktop goes on until the user answers.
     try {
@@ -464,10 +544,10 @@ int SimulatedDesktop::ShowMessage(std::u16string_view prompt, int style,
             AdvanceScript();
         }
     } catch (...) {
-        --messageBoxesUp_;
+        closeBox();
         throw;
     }
-    --messageBoxesUp_;
+    closeBox();
     const int answer = *messageAnswer_;
     messageAnswer_.reset();
     const bool yesNo = (style & 0xF) == 4;
@@ -476,6 +556,14 @@ int SimulatedDesktop::ShowMessage(std::u16string_view prompt, int style,
     }
     messages_[index].answer = answer;
     return answer;
+}
+
+std::u16string SimulatedDesktop::UpperCase(std::u16string_view text) {
+    return sim::UpperCase(text);
+}
+
+bool SimulatedDesktop::AnsiCodePageHolds(std::u16string_view text) {
+    return FromAnsi(ToAnsi(text)) == text;
 }
 
 int SimulatedDesktop::GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
@@ -515,7 +603,7 @@ int SimulatedDesktop::GetWindowsDirectoryA(std::u16string& buffer, int size) {
 }
 
 int SimulatedDesktop::LaunchProgram(std::u16string_view path, int /*windowStyle*/) {
-    auto it = programs_.find(common::UpperCase(path));
+    auto it = programs_.find(UpperCase(path));
     if (it == programs_.end()) {
         throw DesktopError("cannot start " + common::ToUtf8(path) + ": file not found");
     }
@@ -614,7 +702,10 @@ std::string SimulatedDesktop::Describe() const {
         out << (i < nextStep_ ? "  done: " : "  todo: ") << script_[i].description << "\n";
     }
     out << "windows:";
-    for (const auto& w : windows_) out << " \"" << common::ToUtf8(w.title) << "\"#" << w.handle;
+    for (const auto& w : windows_) {
+        out << " \"" << common::ToUtf8(w.title) << "\"#" << w.handle
+            << (w.shown ? "" : " (hidden)");
+    }
     out << "\nforeground: \"" << common::ToUtf8(TitleOf(foreground_)) << "\"\nforms:";
     for (const auto* f : forms_) {
         out << " " << f->Name() << (f->Visible() ? "" : " (hidden)")
@@ -631,7 +722,8 @@ std::string SimulatedDesktop::Describe() const {
         out << " " << common::ToUtf8(t.window) << "<-" << common::ToUtf8(t.keys) << "@"
             << t.at.count();
     }
-    out << "\nbeeps " << beeps_ << ", waits " << waits_ << (endedItself_ ? ", ended itself" : "")
+    out << "\nbeeps " << beeps_ << ", waits " << waits_ << ", user presses counted " << userPresses_
+        << (countingPresses_ ? " (counting)" : "") << (endedItself_ ? ", ended itself" : "")
         << "\n";
     return out.str();
 }

@@ -43,12 +43,18 @@ struct Step {
     }
 };
 
-// Other programs' windows.
+// Other programs' windows. A hidden window exists (the title search finds it) but is not
+// shown; it can still take the front, as a dialog does during its creation.
 Step OpenWindow(const std::u16string& title, bool takeFocus = true, int task = 0);
+Step OpenHiddenWindow(const std::u16string& title, bool takeFocus = false);
+Step ShowWindow(const std::u16string& title, bool takeFocus = true);
 Step CloseWindow(const std::u16string& title);
 Step RenameWindow(const std::u16string& from, const std::u16string& to);
+// A program brings its window to the front.
 Step FocusWindow(const std::u16string& title);
-// The user on the program's forms.
+// The user clicks another program's window, which comes to the front.
+Step ClickWindow(const std::u16string& title);
+// The user on the program's forms. Every user step counts as the user's input.
 Step Click(const std::string& form, const std::string& control);
 Step TypeText(const std::string& form, const std::string& control, const std::u16string& text);
 // Selects everything in a text box and types `text` over it.
@@ -108,10 +114,16 @@ class SimulatedDesktop : public PlatformShell {
     bool Run(const std::function<void()>& program);
 
     // ---- Immediate changes (also what the steps apply) ----------------------------
-    WindowHandle Open(std::u16string title, bool takeFocus = true, int task = 0);
+    // A hidden window may still take the front, as a dialog does during its creation.
+    WindowHandle Open(std::u16string title, bool takeFocus = true, int task = 0, bool shown = true);
     void Close(std::u16string_view title);
     void Rename(std::u16string_view from, std::u16string to);
     void Focus(std::u16string_view title);
+    void Reveal(std::u16string_view title, bool takeFocus);
+    // The user pressed a key or clicked just now.
+    void UserInput() {
+        if (countingPresses_) ++userPresses_;
+    }
     // The user typing into a text box of a form (see TypeText and ReplaceText).
     void TypeInto(const std::string& form, const std::string& control, const std::u16string& text,
                   bool replace);
@@ -140,6 +152,8 @@ class SimulatedDesktop : public PlatformShell {
     WindowHandle FindWindowA(std::u16string_view title) override;
     void PumpEvents() override;
     int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) override;
+    std::u16string UpperCase(std::u16string_view text) override;
+    bool AnsiCodePageHolds(std::u16string_view text) override;
     void Beep() override { ++beeps_; }
     std::u16string CommandLineText() override { return commandLine_; }
     std::u16string CurrentDirectory() override { return currentDirectory_; }
@@ -153,6 +167,9 @@ class SimulatedDesktop : public PlatformShell {
     void ActivateWindow(std::u16string_view title) override;
     [[noreturn]] void EndProgram() override;
     WindowHandle ForegroundWindow() override { return foreground_; }
+    bool WindowShown(WindowHandle window) override;
+    void CountUserPresses(bool on) override { countingPresses_ = on; }
+    int UserPresses() override { return userPresses_; }
     int WindowTask(WindowHandle window) override;
     bool WaitForDesktopChange(Millis limit) override;
     bool WaitForInputIdle(int task, Millis limit) override;
@@ -172,6 +189,7 @@ class SimulatedDesktop : public PlatformShell {
         WindowHandle handle;
         std::u16string title;
         int task;
+        bool shown = true;
     };
     friend class SimFormWindow;
     friend Step Click(const std::string&, const std::string&);
@@ -190,6 +208,12 @@ class SimulatedDesktop : public PlatformShell {
     // A user action on a form: ignored while the form is disabled or invisible.
     void UserAction(const std::string& formName, std::function<void(Form&)> action);
     const Window* WindowTitled(std::u16string_view title) const;
+    // Brings `window` to the front, remembering what had it.
+    void TakeFront(WindowHandle window);
+    // `window` can no longer have the front: when it had it, the front goes back to the
+    // window that had it before, as Windows hands it on (a modal window's owner).
+    void HandFrontOn(WindowHandle window);
+    bool CanHaveFront(WindowHandle window) const;
     // Records keys received by the window titled `target` and runs its reactions.
     void Receive(const std::u16string& target, const KeySequence& strokes);
     std::u16string TitleOf(WindowHandle handle) const;
@@ -214,6 +238,11 @@ class SimulatedDesktop : public PlatformShell {
     std::vector<std::function<void()>> pending_;
     std::optional<int> messageAnswer_;
     int messageBoxesUp_ = 0;
+    // The message box on top while one is up; 0 otherwise.
+    WindowHandle messageBox_ = 0;
+    std::u16string messageBoxTitle_;
+    bool countingPresses_ = false;
+    int userPresses_ = 0;
 
     std::vector<SimFormWindow*> forms_;
     std::vector<MessageShown> messages_;

@@ -17,9 +17,33 @@ constexpr wchar_t kToolkitClass[] = L"QuintaroToolkit";
 constexpr UINT kAnswerTimeoutMs = 2000;
 constexpr std::size_t kRoundTripsPerKeyEvent = 4;
 
-// WinEvent callbacks carry no context; the process has a single shell.
+// WinEvent and hook callbacks carry no context; the process has a single shell.
 bool desktopChanged = false;
 bool windowRenamed = false;
+int userPresses = 0;
+
+// Low-level hooks run on this thread while it pumps or waits for messages.
+LRESULT CALLBACK OnKeyboardInput(int code, WPARAM message, LPARAM event) {
+    if (code == HC_ACTION && (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)) ++userPresses;
+    return CallNextHookEx(nullptr, code, message, event);
+}
+
+LRESULT CALLBACK OnMouseInput(int code, WPARAM message, LPARAM event) {
+    if (code == HC_ACTION) {
+        switch (message) {
+            case WM_LBUTTONDOWN:
+            case WM_RBUTTONDOWN:
+            case WM_MBUTTONDOWN:
+            case WM_XBUTTONDOWN:
+            case WM_MOUSEWHEEL:
+                ++userPresses;
+                break;
+            default:
+                break;
+        }
+    }
+    return CallNextHookEx(nullptr, code, message, event);
+}
 
 // Wine 8 raises EVENT_OBJECT_CREATE alone (no show, hide, rename, destroy or foreground
 // events), so callers re-check at a pace of their own choosing as well.
@@ -95,6 +119,7 @@ Win32Shell::Win32Shell() {
 }
 
 Win32Shell::~Win32Shell() {
+    CountUserPresses(false);
     UnhookWinEvent(foregroundHook_);
     UnhookWinEvent(renameHook_);
     UnhookWinEvent(windowHook_);
@@ -310,9 +335,47 @@ void Win32Shell::ActivateWindow(std::u16string_view title) {
 
 void Win32Shell::EndProgram() { ExitProcess(0); }
 
+std::u16string Win32Shell::UpperCase(std::u16string_view text) {
+    std::u16string upper(text);
+    if (!upper.empty()) {
+        CharUpperBuffW(reinterpret_cast<wchar_t*>(upper.data()), static_cast<DWORD>(upper.size()));
+    }
+    return upper;
+}
+
+bool Win32Shell::AnsiCodePageHolds(std::u16string_view text) {
+    // A round trip, not WideCharToMultiByte's "used default" flag: a best-fit mapping
+    // (A for A-macron, say) changes the text without using the default character.
+    return FromAnsi(ToAnsi(text)) == text;
+}
+
 // ---- Waiting -------------------------------------------------------------------------
 
 WindowHandle Win32Shell::ForegroundWindow() { return HandleToLong(GetForegroundWindow()); }
+
+bool Win32Shell::WindowShown(WindowHandle window) {
+    HWND top = ToHwnd(window);
+    if (!IsWindowVisible(top) || IsIconic(top)) return false;
+    for (HWND child = GetWindow(top, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (IsWindowVisible(child)) return true;
+    }
+    return false;
+}
+
+void Win32Shell::CountUserPresses(bool on) {
+    if (on && keyboardHook_ == nullptr) {
+        HINSTANCE self = GetModuleHandleW(nullptr);
+        keyboardHook_ = SetWindowsHookExW(WH_KEYBOARD_LL, OnKeyboardInput, self, 0);
+        mouseHook_ = SetWindowsHookExW(WH_MOUSE_LL, OnMouseInput, self, 0);
+    } else if (!on && keyboardHook_ != nullptr) {
+        UnhookWindowsHookEx(keyboardHook_);
+        if (mouseHook_ != nullptr) UnhookWindowsHookEx(mouseHook_);
+        keyboardHook_ = mouseHook_ = nullptr;
+    }
+}
+
+int Win32Shell::UserPresses() { return userPresses; }
 
 int Win32Shell::WindowTask(WindowHandle window) {
     DWORD process = 0;

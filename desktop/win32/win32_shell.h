@@ -34,7 +34,12 @@ class Win32Shell final : public PlatformShell, private FormHost {
     int LaunchProgram(std::u16string_view path, int windowStyle) override;
     void ActivateWindow(std::u16string_view title) override;
     [[noreturn]] void EndProgram() override;
+    std::u16string UpperCase(std::u16string_view text) override;
+    bool AnsiCodePageHolds(std::u16string_view text) override;
     WindowHandle ForegroundWindow() override;
+    bool WindowShown(WindowHandle window) override;
+    void CountUserPresses(bool on) override;
+    int UserPresses() override;
     int WindowTask(WindowHandle window) override;
     bool WaitForDesktopChange(Millis limit) override;
     bool WaitForInputIdle(int task, Millis limit) override;
@@ -67,6 +72,8 @@ class Win32Shell final : public PlatformShell, private FormHost {
     HWINEVENTHOOK windowHook_ = nullptr;
     HWINEVENTHOOK renameHook_ = nullptr;
     HWINEVENTHOOK foregroundHook_ = nullptr;
+    HHOOK keyboardHook_ = nullptr;
+    HHOOK mouseHook_ = nullptr;
 };
 
 }  // namespace desktop::win32
