@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64
-          xvfb imagemagick xauth x11-utils nsis clang libclang-rt-14-dev)
+          xvfb imagemagick xauth x11-utils nsis clang libclang-rt-14-dev icoutils librsvg2-bin)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
