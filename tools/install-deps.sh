@@ -13,7 +13,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tools/lib/windows.sh"
 
 packages=(cmake g++ make googletest libgtest-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-          wine wine64 fonts-wine xvfb imagemagick xauth x11-utils nsis clang libclang-rt-14-dev)
+          wine wine64 fonts-wine xvfb imagemagick xauth x11-utils nsis clang libclang-rt-14-dev
+          icoutils librsvg2-bin)
 if refusal=$(probe_32bit_code); then
     packages+=(wine32:i386)
 else
