@@ -121,7 +121,8 @@ windows_arch_runs() {
         return 1
     fi
     if ! output=$("$loader" --version 2>&1); then
-        echo "$loader cannot run here: $(echo "$output" | tail -n 1)"
+        output=$(echo "$output" | tail -n 1)
+        echo "$loader cannot run here (${output##*: })"
         return 1
     fi
 }
