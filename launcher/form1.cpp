@@ -26,7 +26,9 @@ constexpr desktop::Millis kSettling{2000};
 
 }  // namespace
 
-const desktop::FormLayout& Form1::Layout() const { return kLayout; }
+const desktop::FormLayout& Form1Layout() { return kLayout; }
+
+const desktop::FormLayout& Form1::Layout() const { return Form1Layout(); }
 
 template <typename Condition>
 bool Form1::WaitFor(desktop::Millis deadline, Condition ready) {

@@ -10,6 +10,10 @@ namespace launcher {
 // How long the launcher waits for the volume control, all told, before giving up.
 inline constexpr desktop::Millis kPatience{30000};
 
+// Form1's design on its own: no run of the launcher ever shows the form, so the
+// end-to-end checks make its window from this.
+const desktop::FormLayout& Form1Layout();
+
 class Form1 : public desktop::Form {
   public:
     explicit Form1(desktop::PlatformShell& shell) : Form(shell) {}

@@ -86,7 +86,9 @@ constexpr std::size_t kAnsweredKept = 16;
 
 frmDormello::frmDormello(Preselector& app) : Form(app.shell), app_(app) {}
 
-const desktop::FormLayout& frmDormello::Layout() const { return kLayout; }
+const desktop::FormLayout& frmDormelloLayout() { return kLayout; }
+
+const desktop::FormLayout& frmDormello::Layout() const { return frmDormelloLayout(); }
 
 std::u16string frmDormello::DormelloString() const {
     const auto& g = app_.g;

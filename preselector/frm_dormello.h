@@ -10,6 +10,10 @@ namespace preselector {
 
 class Preselector;
 
+// The main window's design on its own: the end-to-end checks hold the real window
+// against it.
+const desktop::FormLayout& frmDormelloLayout();
+
 class frmDormello : public desktop::Form {
   public:
     explicit frmDormello(Preselector& app);

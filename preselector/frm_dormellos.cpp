@@ -69,7 +69,9 @@ const desktop::FormLayout kLayout{
 
 frmDormellos::frmDormellos(Preselector& app) : Form(app.shell), app_(app) {}
 
-const desktop::FormLayout& frmDormellos::Layout() const { return kLayout; }
+const desktop::FormLayout& frmDormellosLayout() { return kLayout; }
+
+const desktop::FormLayout& frmDormellos::Layout() const { return frmDormellosLayout(); }
 
 void frmDormellos::Form_Load() {
     Window().SetValue("chkHideIcon", app_.g.HideWindow ? 1 : 0);

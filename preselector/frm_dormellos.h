@@ -6,6 +6,10 @@ namespace preselector {
 
 class Preselector;
 
+// The options dialog's design on its own: the end-to-end checks hold the real window
+// against it.
+const desktop::FormLayout& frmDormellosLayout();
+
 class frmDormellos : public desktop::Form {
   public:
     explicit frmDormellos(Preselector& app);

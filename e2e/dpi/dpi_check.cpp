@@ -1,4 +1,4 @@
-// Shows from outside that the preselector's twips layout scales with the display's DPI.
+// Shows from outside that the forms' twips layouts scale with the display's DPI.
 //
 //   dpi_check --exe-dir=DIR --screenshot-dir=DIR [--dpi=96,144]
 //
@@ -6,14 +6,13 @@
 // HKCU\Control Panel\Desktop (falling back to HKLM\System\CurrentControlSet\Hardware
 // Profiles\Current\Software\Fonts). For each DPI asked for, this program sets the HKCU
 // value and starts a copy of itself (--measure=DPI), which therefore runs at that DPI as
-// the preselector it starts does. The copy compares the main window and the options
-// dialog with their layouts (pixels = twips x DPI / 1440, within 1 px), checks that every
-// caption fits its control in the font the layout names, reports which font Wine chose
-// for it, and takes pictures: main-<dpi>dpi.bmp and options-<dpi>dpi.bmp. LogPixels is
-// put back as it was at the end. One line per check; the exit status is 0 when all held.
+// the preselector it starts does. The copy holds the preselector's main window and
+// options dialog, and Form1 made in the copy by the launcher's toolkit, against their
+// layouts (e2e/driver/form_check.h), and takes pictures: main-<dpi>dpi.bmp and
+// options-<dpi>dpi.bmp. LogPixels is put back as it was at the end. One line per check,
+// each difference under it; the exit status is 0 when all held.
 #include <windows.h>
 
-#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -21,75 +20,23 @@
 #include <vector>
 
 #include "e2e/driver/environment.h"
+#include "e2e/driver/form_check.h"
+#include "e2e/driver/own_form.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "launcher/form1.h"
+#include "preselector/frm_dormello.h"
+#include "preselector/frm_dormellos.h"
 
 namespace {
 
 constexpr e2e::Millis kPatience{20000};
-// A copy measuring at one DPI: starting the preselector twice and opening its dialog.
+// A copy measuring at one DPI: starting the preselector and opening its dialog.
 constexpr DWORD kMeasureTimeoutMs = 120000;
 constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 constexpr wchar_t kLogPixels[] = L"LogPixels";
-
-struct Twips {
-    int left, top, width, height;
-};
-
-struct Font {
-    const wchar_t* face;
-    double points;
-    bool bold;
-};
-
-constexpr Font kDefaultFont{L"MS Sans Serif", 8.25, false};
-constexpr Font kLargeFont{L"MS Sans Serif", 12, false};
-constexpr Font kLabelFont{L"MS Sans Serif", 9.75, false};
-constexpr Font kBoldFont{L"MS Sans Serif", 8.25, true};
-
-enum class Kind { Label, Picture, Button, CheckBox, TextBox };
-
-// One control of a form as its layout declares it, and how to recognise its window.
-struct Row {
-    const char* name;
-    Kind kind;
-    Twips twips;
-    Font font;
-    std::wstring_view text;  // the caption, or the start of it when `prefix`
-    bool prefix = false;
-};
-
-// The forms as preselector/frm_dormello.cpp and frm_dormellos.cpp lay them out.
-constexpr Twips kMainClient{1785, 3030, 6510, 3060};  // on the screen
-const std::vector<Row> kMainRows{
-    {"lblCredits",
-     Kind::Label,
-     {240, 120, 5955, 1155},
-     kLargeFont,
-     L"Tobrin's Utilities\r\n\r\nQUINTARO"},
-    {"Picture1", Kind::Picture, {360, 900, 555, 675}, kDefaultFont, L""},
-    {"lblDormello",
-     Kind::Label,
-     {210, 1560, 6015, 615},
-     kLargeFont,
-     L"Shutdown Option set to: ",
-     true},
-    {"cmdMinimise", Kind::Button, {240, 2460, 1395, 435}, kDefaultFont, L"Mi&nimise"},
-    {"cmdChangeOptions", Kind::Button, {1780, 2460, 1395, 435}, kDefaultFont, L"&Change Options"},
-    {"cmdHide", Kind::Button, {3320, 2460, 1395, 435}, kDefaultFont, L"&Hide"},
-    {"cmdExit", Kind::Button, {4860, 2460, 1395, 435}, kDefaultFont, L"E&xit"},
-};
-constexpr int kOptionsClientWidth = 4530;
-constexpr int kOptionsClientHeight = 2520;
-const std::vector<Row> kOptionsRows{
-    {"lblShutdown", Kind::Label, {180, 360, 2775, 315}, kLabelFont, L"Shutdown Shortcut Key:"},
-    {"txtShutDownOption", Kind::TextBox, {3060, 360, 375, 315}, kBoldFont, L"S"},
-    {"chkHideIcon", Kind::CheckBox, {2040, 960, 1395, 495}, kLabelFont, L"Hide Icon:"},
-    {"cmdSave", Kind::Button, {2460, 1800, 1695, 495}, kDefaultFont, L"&Save"},
-    {"cmdCancel", Kind::Button, {360, 1800, 1695, 495}, kDefaultFont, L"&Cancel"},
-};
 
 int failures = 0;
 
@@ -103,165 +50,10 @@ void Check(bool ok, const std::string& what) {
     Say(std::string(ok ? "  ok    " : "  FAIL  ") + what);
 }
 
-std::string Fixed(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f", value);
-    return buffer;
-}
-
-double Pixels(int twips, int dpi) { return twips * static_cast<double>(dpi) / 1440.0; }
-
-// The rectangle against the layout's twips, each edge within 1 px.
-void CheckRect(const std::string& what, const RECT& rect, const Twips& twips, int dpi) {
-    const double x = Pixels(twips.left, dpi), y = Pixels(twips.top, dpi);
-    const double w = Pixels(twips.width, dpi), h = Pixels(twips.height, dpi);
-    const bool ok = std::abs(rect.left - x) <= 1 && std::abs(rect.top - y) <= 1 &&
-                    std::abs(rect.right - rect.left - w) <= 1 &&
-                    std::abs(rect.bottom - rect.top - h) <= 1;
-    Check(ok, what + " at (" + std::to_string(rect.left) + "," + std::to_string(rect.top) + ") " +
-                  std::to_string(rect.right - rect.left) + "x" +
-                  std::to_string(rect.bottom - rect.top) + "; layout (" + Fixed(x) + "," +
-                  Fixed(y) + ") " + Fixed(w) + "x" + Fixed(h));
-}
-
-// A device context on the screen with a font made as the forms make it: the point size
-// at the DPI, in pixels, by face name.
-class FontDc {
-  public:
-    FontDc(const Font& font, int dpi) : dc_(CreateCompatibleDC(nullptr)) {
-        const auto height = static_cast<int>(std::lround(font.points * dpi / 72.0));
-        font_ = CreateFontW(-height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face);
-        old_ = SelectObject(dc_, font_);
-    }
-    ~FontDc() {
-        SelectObject(dc_, old_);
-        DeleteObject(font_);
-        DeleteDC(dc_);
-    }
-    FontDc(const FontDc&) = delete;
-    FontDc& operator=(const FontDc&) = delete;
-
-    HDC Dc() const { return dc_; }
-    // The size the text takes, wrapped at `width` when it is not 0.
-    SIZE Measure(const std::wstring& text, int width, UINT flags) const {
-        RECT rect{0, 0, width > 0 ? width : 10000, 0};
-        DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_CALCRECT);
-        return {rect.right - rect.left, rect.bottom - rect.top};
-    }
-    std::string Describe() const {
-        wchar_t face[LF_FACESIZE]{};
-        GetTextFaceW(dc_, LF_FACESIZE, face);
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc_, &metrics);
-        const bool trueType = (metrics.tmPitchAndFamily & TMPF_TRUETYPE) != 0;
-        const bool vector = (metrics.tmPitchAndFamily & TMPF_VECTOR) != 0;
-        return "\"" + e2e::ToUtf8(face) + "\" " + std::to_string(metrics.tmHeight) + " px high, " +
-               (trueType ? "TrueType"
-                : vector ? "vector"
-                         : "bitmap");
-    }
-
-  private:
-    HDC dc_;
-    HFONT font_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-};
-
-// Whether the caption of `row` fits the control's `rect` at `dpi`, as the control draws it.
-void CheckTextFits(const Row& row, const std::wstring& text, const RECT& rect, int dpi) {
-    if (row.kind == Kind::Picture) return;
-    const FontDc font(row.font, dpi);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    SIZE needed{};
-    int roomX = width, roomY = height;
-    switch (row.kind) {
-        case Kind::Label:
-            needed = font.Measure(text, width, DT_WORDBREAK | DT_EXPANDTABS);
-            break;
-        case Kind::Button:
-            // The frame and the focus rectangle take a few pixels on each side.
-            needed = font.Measure(text, 0, DT_SINGLELINE);
-            roomX -= 8;
-            roomY -= 4;
-            break;
-        case Kind::CheckBox:
-            needed = font.Measure(text, 0, DT_SINGLELINE);
-            roomX -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
-            break;
-        case Kind::TextBox: {
-            needed = font.Measure(text, 0, DT_SINGLELINE);
-            roomX -= 4;  // the border and the edit control's margins
-            roomY -= 2;
-            break;
-        }
-        case Kind::Picture:
-            break;
-    }
-    Check(needed.cx <= roomX && needed.cy <= roomY,
-          std::string(row.name) + " text needs " + std::to_string(needed.cx) + "x" +
-              std::to_string(needed.cy) + " px of " + std::to_string(roomX) + "x" +
-              std::to_string(roomY) + " (font " + font.Describe() + ")");
-}
-
-bool Matches(const Row& row, const e2e::Control& control) {
-    const bool isStatic = _wcsicmp(control.className.c_str(), L"Static") == 0;
-    const LONG style = GetWindowLongW(control.handle, GWL_STYLE);
-    switch (row.kind) {
-        case Kind::Picture:
-            return isStatic && (style & SS_TYPEMASK) == SS_ICON;
-        case Kind::Label:
-            return isStatic &&
-                   (row.prefix ? control.text.starts_with(row.text) : control.text == row.text);
-        case Kind::TextBox:
-            return _wcsicmp(control.className.c_str(), L"Edit") == 0;
-        case Kind::Button:
-        case Kind::CheckBox:
-            return _wcsicmp(control.className.c_str(), L"Button") == 0 && control.text == row.text;
-    }
-    return false;
-}
-
-// Every control of the form where its layout puts it, and its caption fitting it.
-void CheckControls(const std::string& form, HWND window, const std::vector<Row>& rows, int dpi) {
-    const auto controls = e2e::Controls(window);
-    Check(controls.size() == rows.size(), form + " has " + std::to_string(controls.size()) +
-                                              " controls; the layout has " +
-                                              std::to_string(rows.size()));
-    RECT client{};
-    GetClientRect(window, &client);
-    for (const Row& row : rows) {
-        const e2e::Control* found = nullptr;
-        int matches = 0;
-        for (const auto& control : controls) {
-            if (Matches(row, control)) {
-                found = &control;
-                ++matches;
-            }
-        }
-        if (matches != 1) {
-            Check(false,
-                  form + " " + row.name + ": " + std::to_string(matches) + " windows look like it");
-            continue;
-        }
-        CheckRect(form + " " + row.name, found->rect, row.twips, dpi);
-        RECT inside{};
-        IntersectRect(&inside, &found->rect, &client);
-        Check(found->visible && EqualRect(&inside, &found->rect),
-              form + " " + row.name + " is visible and inside the client area");
-        CheckTextFits(row, found->text, found->rect, dpi);
-    }
-}
-
-RECT ClientOnScreen(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    OffsetRect(&client, origin.x, origin.y);
-    return client;
+void CheckLayout(HWND window, const desktop::FormLayout& layout, int dpi) {
+    const auto differences = e2e::LayoutDifferences(window, layout, dpi);
+    Check(differences.empty(), layout.name + " matches its layout");
+    for (const auto& line : differences) Say("          " + line);
 }
 
 void Picture(const std::wstring& name, HWND window) {
@@ -270,20 +62,16 @@ void Picture(const std::wstring& name, HWND window) {
                      : "  picture " + e2e::ToUtf8(name) + ".png");
 }
 
-// The copy that runs at `dpi`: the preselector's two forms measured and pictured.
+// The copy that runs at `dpi`: the forms held against their layouts, the preselector's
+// pictured.
 int Measure(int dpi) {
-    SetProcessDPIAware();
-    HDC screen = GetDC(nullptr);
-    const int seen = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int seen = e2e::ScreenDpi();
     Say("at " + std::to_string(dpi) + " dpi:");
     Check(seen == dpi, "a process started now sees " + std::to_string(seen) + " dpi");
     if (seen != dpi) return 1;
-    for (const Font* font : {&kDefaultFont, &kLabelFont, &kLargeFont}) {
-        const FontDc dc(*font, dpi);
-        char points[16];
-        std::snprintf(points, sizeof points, "%g", font->points);
-        Say("  font \"" + e2e::ToUtf8(font->face) + "\" " + points + " pt is " + dc.Describe());
+    {
+        const e2e::OwnForm form1(launcher::Form1Layout());
+        CheckLayout(form1.Handle(), launcher::Form1Layout(), dpi);
     }
 
     const std::wstring folder = e2e::NewScratchFolder(L"dpi" + std::to_wstring(dpi));
@@ -303,8 +91,7 @@ int Measure(int dpi) {
         kPatience);
     Check(shown, "the preselector's main window is shown");
     if (!shown) return 1;
-    CheckRect("main client area on the screen", ClientOnScreen(main), kMainClient, dpi);
-    CheckControls("main", main, kMainRows, dpi);
+    CheckLayout(main, preselector::frmDormelloLayout(), dpi);
     Picture(L"main-" + std::to_wstring(dpi) + L"dpi", main);
 
     const auto change = e2e::FindControl(main, L"&Change Options");
@@ -318,11 +105,7 @@ int Measure(int dpi) {
         kPatience);
     Check(opened, "Change Options opens the options dialog");
     if (!opened) return 1;
-    const RECT client = ClientOnScreen(options);
-    CheckRect("options client area (size)",
-              {0, 0, client.right - client.left, client.bottom - client.top},
-              {0, 0, kOptionsClientWidth, kOptionsClientHeight}, dpi);
-    CheckControls("options", options, kOptionsRows, dpi);
+    CheckLayout(options, preselector::frmDormellosLayout(), dpi);
     Picture(L"options-" + std::to_wstring(dpi) + L"dpi", options);
 
     const auto cancel = e2e::FindControl(options, L"&Cancel");

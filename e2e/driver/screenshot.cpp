@@ -48,6 +48,8 @@ BITMAPINFOHEADER Header(int width, int height) {
     return header;
 }
 
+size_t Stride(LONG width) { return ((static_cast<size_t>(width) * 3) + 3) & ~size_t{3}; }
+
 // The screen's pixels in `area` as 24-bit BMP rows; nullopt when GDI fails.
 std::optional<std::vector<char>> Grab(const RECT& area) {
     const int width = area.right - area.left;
@@ -65,8 +67,7 @@ std::optional<std::vector<char>> Grab(const RECT& area) {
         return std::nullopt;
     }
     BITMAPINFOHEADER header = Header(width, height);
-    const size_t stride = ((static_cast<size_t>(width) * 3) + 3) & ~size_t{3};
-    std::vector<char> pixels(stride * static_cast<size_t>(height));
+    std::vector<char> pixels(Stride(width) * static_cast<size_t>(height));
     if (GetDIBits(gdi.memory, gdi.bitmap, 0, static_cast<UINT>(height), pixels.data(),
                   reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) != height) {
         return std::nullopt;
@@ -86,18 +87,26 @@ void Repaint(HWND window) {
 
 }  // namespace
 
-bool SaveScreenshot(HWND window, const std::wstring& path) {
+COLORREF ScreenPixels::At(LONG x, LONG y) const {
+    const LONG width = area.right - area.left;
+    const LONG height = area.bottom - area.top;
+    const char* pixel = rows.data() +
+                        Stride(width) * static_cast<size_t>(height - 1 - (y - area.top)) +
+                        3 * static_cast<size_t>(x - area.left);
+    const auto channel = [&](int i) { return static_cast<BYTE>(pixel[i]); };
+    return RGB(channel(2), channel(1), channel(0));
+}
+
+std::optional<ScreenPixels> CaptureScreen(HWND window) {
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (window != nullptr) {
         if (!GetWindowRect(window, &area)) {
-            return false;
+            return std::nullopt;
         }
         Repaint(window);
     }
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) {
-        return false;
+    if (area.right <= area.left || area.bottom <= area.top) {
+        return std::nullopt;
     }
     using Clock = std::chrono::steady_clock;
     std::optional<std::vector<char>> pixels = Grab(area);
@@ -115,18 +124,28 @@ bool SaveScreenshot(HWND window, const std::wstring& path) {
         },
         kSettleLimit);
     if (!pixels) {
+        return std::nullopt;
+    }
+    return ScreenPixels{area, std::move(*pixels)};
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& path) {
+    const std::optional<ScreenPixels> capture = CaptureScreen(window);
+    if (!capture) {
         return false;
     }
-
+    const std::vector<char>& rows = capture->rows;
+    const int width = capture->area.right - capture->area.left;
+    const int height = capture->area.bottom - capture->area.top;
     const BITMAPINFOHEADER header = Header(width, height);
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels->size());
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + rows.size());
     std::ofstream out(std::filesystem::path(path), std::ios::binary);
     out.write(reinterpret_cast<const char*>(&file), sizeof(file));
     out.write(reinterpret_cast<const char*>(&header), sizeof(header));
-    out.write(pixels->data(), static_cast<std::streamsize>(pixels->size()));
+    out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
     return static_cast<bool>(out);
 }
 

@@ -1,12 +1,10 @@
 // The preselector's main window as another program sees it under Wine: its texts, its
-// layout in pixels at the screen's DPI, what Exit, the close box, the task list and the
+// layout at the screen's DPI, what Exit, the close box, the task list and the
 // end of the session do, and Minimise and Hide, after which the watcher still answers.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
-#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -14,11 +12,13 @@
 
 #include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
+#include "e2e/driver/form_check.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/shutdown_standin.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "preselector/frm_dormello.h"
 
 namespace e2e {
 namespace {
@@ -102,107 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Layout -------------------------------------------------------------------------
 
-struct Twips {
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
-struct LayoutRow {
-    const char* name;
-    std::function<bool(const Control&)> is;
-    Twips twips;
-};
-
-bool HasText(const Control& control, const std::wstring& text) { return control.text == text; }
-
-bool IsIconPicture(const Control& control) {
-    const LONG style = GetWindowLongW(control.handle, GWL_STYLE);
-    return _wcsicmp(control.className.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON;
-}
-
-const std::vector<LayoutRow>& MainWindowLayout() {
-    static const std::vector<LayoutRow> rows{
-        {"lblCredits",
-         [](const Control& c) { return HasText(c, kCredits); },
-         {240, 120, 5955, 1155}},
-        {"Picture1", IsIconPicture, {360, 900, 555, 675}},
-        {"lblDormello",
-         [](const Control& c) { return c.text.starts_with(kStatusPrefix); },
-         {210, 1560, 6015, 615}},
-        {"cmdMinimise",
-         [](const Control& c) { return HasText(c, kMinimise); },
-         {240, 2460, 1395, 435}},
-        {"cmdChangeOptions",
-         [](const Control& c) { return HasText(c, kChangeOptions); },
-         {1780, 2460, 1395, 435}},
-        {"cmdHide", [](const Control& c) { return HasText(c, kHide); }, {3320, 2460, 1395, 435}},
-        {"cmdExit", [](const Control& c) { return HasText(c, kExit); }, {4860, 2460, 1395, 435}},
-    };
-    return rows;
-}
-
-constexpr Twips kClientArea{1785, 3030, 6510, 3060};
-
-// Pixels for twips at `dpi`, unrounded; the window may round either way.
-double Pixels(int twips, int dpi) { return twips * static_cast<double>(dpi) / 1440.0; }
-
-struct ScreenDpi {
-    int x;
-    int y;
-};
-
-ScreenDpi ReadScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const ScreenDpi dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-void ExpectRect(const std::string& what, const RECT& rect, const Twips& twips, ScreenDpi dpi) {
-    SCOPED_TRACE(what);
-    EXPECT_NEAR(rect.left, Pixels(twips.left, dpi.x), 1.0) << "left";
-    EXPECT_NEAR(rect.top, Pixels(twips.top, dpi.y), 1.0) << "top";
-    EXPECT_NEAR(rect.right - rect.left, Pixels(twips.width, dpi.x), 1.0) << "width";
-    EXPECT_NEAR(rect.bottom - rect.top, Pixels(twips.height, dpi.y), 1.0) << "height";
-}
-
-class DormelloMainWindowLayout : public DormelloMainWindowTest {
-  protected:
-    void SetUp() override {
-        DormelloMainWindowTest::SetUp();
-        // Real pixels, as the DPI-aware preselector lays them out, not scaled ones.
-        SetProcessDPIAware();
-    }
-};
-
-TEST_F(DormelloMainWindowLayout, ClientAreaAndEveryControlSitWhereTheirTwipsSayAtTheScreenDpi) {
+TEST_F(DormelloMainWindowTest, MatchesItsLayoutAtTheScreenDpi) {
     HWND main = nullptr;
     Process dormello = StartDormello(L"s,false", folder_, main);
-    const ScreenDpi dpi = ReadScreenDpi();
-    RecordProperty("dpi", std::to_string(dpi.x) + "x" + std::to_string(dpi.y));
-
-    RECT client{};
-    ASSERT_TRUE(GetClientRect(main, &client));
-    POINT origin{0, 0};
-    ASSERT_TRUE(ClientToScreen(main, &origin));
-    OffsetRect(&client, origin.x, origin.y);
-    ExpectRect("client area on the screen", client, kClientArea, dpi);
-
-    const auto controls = Controls(main);
-    for (const auto& row : MainWindowLayout()) {
-        std::vector<const Control*> matches;
-        for (const auto& control : controls) {
-            if (row.is(control)) {
-                matches.push_back(&control);
-            }
-        }
-        ASSERT_EQ(matches.size(), 1U) << row.name;
-        EXPECT_TRUE(matches.front()->visible) << row.name;
-        ExpectRect(row.name, matches.front()->rect, row.twips, dpi);
-    }
-    EXPECT_EQ(controls.size(), MainWindowLayout().size());
+    const int dpi = ScreenDpi();
+    RecordProperty("dpi", dpi);
+    const auto differences = LayoutDifferences(main, preselector::frmDormelloLayout(), dpi);
+    EXPECT_TRUE(differences.empty()) << Lines(differences);
 }
 
 TEST_F(DormelloMainWindowTest, FocusStartsOnHideAndTabGoesToExitMinimiseAndChangeOptions) {

@@ -12,22 +12,19 @@
 
 #include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
+#include "e2e/driver/form_check.h"
 #include "e2e/driver/keys.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/shutdown_standin.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "preselector/frm_dormellos.h"
 
 namespace e2e {
 namespace {
 
 constexpr wchar_t kSettingsName[] = L"QUINTARO.INI";
-
-// How far a centred window may sit from the exact centre (odd sizes round).
-constexpr LONG kCentreTolerance = 3;
-// Twips converted to pixels may round either way.
-constexpr LONG kPixelTolerance = 1;
 
 // The stand-in dialog's options, in the order of their indexes.
 constexpr int kRestartIndex = 1;
@@ -368,7 +365,7 @@ const std::string kSettingsR = "[Shutdown]\r\nOption=R\r\nHide=False\r\n";
 
 // ---- Start-up without a valid key ----------------------------------------------------
 
-TEST_F(DormelloOptions, AtStartUpTheDialogHasNoOwnerIsCentredOnTheScreenAndStaysOutOfTheTaskbar) {
+TEST_F(DormelloOptions, AtStartUpTheDialogHasNoShownOwnerAndIsLaidOutCentredOnTheScreen) {
     ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
 
     HWND owner = GetWindow(dialog_, GW_OWNER);
@@ -377,21 +374,10 @@ TEST_F(DormelloOptions, AtStartUpTheDialogHasNoOwnerIsCentredOnTheScreenAndStays
         EXPECT_FALSE(IsWindowVisible(owner))
             << "owned by the shown window \"" << ToUtf8(WindowText(owner)) << "\"";
     }
-    const LONG_PTR exStyle = GetWindowLongPtrW(dialog_, GWL_EXSTYLE);
-    EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0) << "asks for a taskbar button";
-    EXPECT_TRUE(owner != nullptr || (exStyle & WS_EX_TOOLWINDOW) != 0)
-        << "an unowned window gets a taskbar button";
-
-    RECT rect{};
-    ASSERT_TRUE(GetWindowRect(dialog_, &rect));
-    const LONG screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const LONG screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_NEAR(rect.left + rect.right, screenWidth, 2 * kCentreTolerance)
-        << "left " << rect.left << ", right " << rect.right << " on a screen " << screenWidth
-        << " wide";
-    EXPECT_NEAR(rect.top + rect.bottom, screenHeight, 2 * kCentreTolerance)
-        << "top " << rect.top << ", bottom " << rect.bottom << " on a screen " << screenHeight
-        << " high";
+    // With no shown owner, a layout without a place centres the dialog on the screen.
+    const auto differences =
+        LayoutDifferences(dialog_, preselector::frmDormellosLayout(), ScreenDpi());
+    EXPECT_TRUE(differences.empty()) << Lines(differences);
     EXPECT_EQ(WindowText(edit_), L"") << "no key is known yet";
     EXPECT_FALSE(IsChecked(check_));
 }
@@ -465,22 +451,18 @@ INSTANTIATE_TEST_SUITE_P(Ways, DormelloStartupCancel, testing::ValuesIn(kCancelC
 
 // ---- Change Options on the main window -----------------------------------------------
 
-TEST_F(DormelloOptions, ChangeOptionsOpensTheDialogCentredOnTheMainWindowWhichStaysDisabled) {
+TEST_F(DormelloOptions,
+       ChangeOptionsOpensTheDialogLaidOutAndCentredOnTheMainWindowWhichStaysDisabled) {
     ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
     ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
+    const std::wstring picture = Screenshot(L"dormello_options_dialog", dialog_);
+    EXPECT_TRUE(Env().screenshotDir.empty() || !picture.empty()) << "no picture was written";
 
     EXPECT_EQ(GetWindow(dialog_, GW_OWNER), main_);
     EXPECT_FALSE(IsWindowEnabled(main_)) << "the main window takes input under the dialog";
-    RECT dialog{};
-    RECT main{};
-    ASSERT_TRUE(GetWindowRect(dialog_, &dialog));
-    ASSERT_TRUE(GetWindowRect(main_, &main));
-    EXPECT_NEAR(dialog.left + dialog.right, main.left + main.right, 2 * kCentreTolerance)
-        << "dialog " << dialog.left << ".." << dialog.right << ", main window " << main.left << ".."
-        << main.right;
-    EXPECT_NEAR(dialog.top + dialog.bottom, main.top + main.bottom, 2 * kCentreTolerance)
-        << "dialog " << dialog.top << ".." << dialog.bottom << ", main window " << main.top << ".."
-        << main.bottom;
+    const auto differences =
+        LayoutDifferences(dialog_, preselector::frmDormellosLayout(), ScreenDpi());
+    EXPECT_TRUE(differences.empty()) << Lines(differences);
     EXPECT_EQ(WindowText(edit_), L"R") << "the key in force";
     EXPECT_FALSE(IsChecked(check_)) << "Hide=False";
     // Keys typed at the main window now reach the dialog alone.
@@ -675,111 +657,6 @@ INSTANTIATE_TEST_SUITE_P(Files, DormelloUnwritableSettings,
 // ---- Layout --------------------------------------------------------------------------
 
 using DormelloOptionsLayout = DormelloOptions;
-
-LONG Pixels(LONG twips, int dpi) { return MulDiv(twips, dpi, 1440); }
-
-std::string Sizes(const RECT& rect) {
-    return std::to_string(rect.left) + "," + std::to_string(rect.top) + " " +
-           std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top);
-}
-
-TEST_F(DormelloOptionsLayout, ControlsSitWhereTheTwipsPutThemAtTheDisplayDpi) {
-    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
-    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
-    const std::wstring picture = Screenshot(L"dormello_options_dialog", dialog_);
-    if (!Env().screenshotDir.empty()) {
-        EXPECT_FALSE(picture.empty()) << "the screenshot could not be written";
-    }
-
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    RecordProperty("dpi", dpi);
-
-    EXPECT_EQ(WindowText(dialog_), kOptionsTitle);
-    RECT client{};
-    ASSERT_TRUE(GetClientRect(dialog_, &client));
-    EXPECT_NEAR(client.right, Pixels(4530, dpi), kPixelTolerance) << "client width";
-    EXPECT_NEAR(client.bottom, Pixels(2520, dpi), kPixelTolerance) << "client height";
-
-    struct Expected {
-        const char* name;
-        const wchar_t* className;
-        const wchar_t* text;
-        LONG left, top, width, height;
-    };
-    const Expected designs[] = {
-        {"lblShutdown", L"Static", L"Shutdown Shortcut Key:", 180, 360, 2775, 315},
-        {"txtShutDownOption", L"Edit", L"R", 3060, 360, 375, 315},
-        {"chkHideIcon", L"Button", L"Hide Icon:", 2040, 960, 1395, 495},
-        {"cmdSave", L"Button", L"&Save", 2460, 1800, 1695, 495},
-        {"cmdCancel", L"Button", L"&Cancel", 360, 1800, 1695, 495},
-    };
-    const auto controls = Controls(dialog_);
-    EXPECT_EQ(controls.size(), std::size(designs)) << "controls on the dialog";
-    for (const auto& design : designs) {
-        SCOPED_TRACE(design.name);
-        const auto found = std::find_if(controls.begin(), controls.end(), [&](const Control& c) {
-            return _wcsicmp(c.className.c_str(), design.className) == 0 && c.text == design.text;
-        });
-        ASSERT_NE(found, controls.end())
-            << "no " << ToUtf8(design.className) << " \"" << ToUtf8(design.text) << "\"";
-        const RECT expected{Pixels(design.left, dpi), Pixels(design.top, dpi),
-                            Pixels(design.left + design.width, dpi),
-                            Pixels(design.top + design.height, dpi)};
-        const RECT& actual = found->rect;
-        const std::string message = "at " + Sizes(actual) + ", designed " + Sizes(expected);
-        EXPECT_NEAR(actual.left, expected.left, kPixelTolerance) << message;
-        EXPECT_NEAR(actual.top, expected.top, kPixelTolerance) << message;
-        EXPECT_NEAR(actual.right - actual.left, Pixels(design.width, dpi), kPixelTolerance)
-            << message;
-        EXPECT_NEAR(actual.bottom - actual.top, Pixels(design.height, dpi), kPixelTolerance)
-            << message;
-        EXPECT_TRUE(found->visible && found->enabled) << message;
-    }
-
-    // Styles a person sees: the label's text to the right, the key centred, the box to
-    // the right of its caption, Save the default button.
-    const auto style = [](HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); };
-    for (const auto& control : controls) {
-        if (control.text == L"Shutdown Shortcut Key:") {
-            EXPECT_EQ(style(control.handle) & SS_TYPEMASK, SS_RIGHT) << "label alignment";
-        }
-    }
-    EXPECT_EQ(style(edit_) & (ES_CENTER | ES_RIGHT), ES_CENTER) << "text box alignment";
-    EXPECT_NE(style(check_) & BS_LEFTTEXT, 0) << "check box to the right of its caption";
-    EXPECT_EQ(style(save_) & BS_TYPEMASK, BS_DEFPUSHBUTTON) << "Save is the default button";
-    DWORD_PTR limit = 0;
-    ASSERT_NE(SendMessageTimeoutW(edit_, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 5000, &limit), 0);
-    EXPECT_EQ(limit, 1U) << "characters the text box takes";
-}
-
-TEST_F(DormelloOptionsLayout, TheBackgroundIsLightGreyAroundAndBehindTheLabels) {
-    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
-    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
-    // Let the dialog paint, then read the screen at points no text covers.
-    Screenshot(L"dormello_options_dialog_background", dialog_);
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    struct Spot {
-        const char* where;
-        LONG x, y;  // twips in the client area
-    };
-    const Spot spots[] = {
-        {"the form below the label", 600, 1200},
-        {"the label's empty left end", 240, 420},
-        {"the form between the buttons", 2250, 2000},
-    };
-    for (const auto& spot : spots) {
-        POINT at{Pixels(spot.x, dpi), Pixels(spot.y, dpi)};
-        ClientToScreen(dialog_, &at);
-        const COLORREF colour = GetPixel(screen, at.x, at.y);
-        EXPECT_EQ(colour, RGB(192, 192, 192))
-            << spot.where << ": R" << int{GetRValue(colour)} << " G" << int{GetGValue(colour)}
-            << " B" << int{GetBValue(colour)};
-    }
-    ReleaseDC(nullptr, screen);
-}
 
 TEST_F(DormelloOptionsLayout, TheTextBoxHasTheFocusAtOpenAndTabVisitsTheControlsInOrder) {
     ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
