@@ -20,8 +20,8 @@ class WatcherTest : public SimTest {
 
     // Runs the preselector until the script is done.
     void RunPreselector() {
-        EXPECT_FALSE(desktop.Run([&] { app.StartUp(); })) << desktop.Describe();
-        EXPECT_TRUE(desktop.ScriptDone()) << desktop.Describe();
+        EXPECT_FALSE(desktop.Run([&] { app.StartUp(); }));
+        EXPECT_TRUE(desktop.ScriptDone());
     }
     void OpenAndClose(std::u16string_view title, int times) {
         for (int i = 0; i < times; ++i) {
@@ -41,8 +41,8 @@ TEST_F(WatcherTest, EachOpeningGetsAltKeyOnce) {
         OpenAndClose(title, 3);
     }
     RunPreselector();
-    EXPECT_EQ(Keys(kEnglish), u"%R%R%R") << desktop.Describe();
-    EXPECT_EQ(Keys(kGerman), u"%R%R%R") << desktop.Describe();
+    EXPECT_EQ(Keys(kEnglish), u"%R%R%R");
+    EXPECT_EQ(Keys(kGerman), u"%R%R%R");
     EXPECT_EQ(desktop.Typed().size(), 6u);
 }
 
@@ -65,7 +65,7 @@ TEST_F(WatcherTest, DialogReopenedBeforeTheWatcherSawItCloseIsANewAppearance) {
                       }});
     }
     RunPreselector();
-    EXPECT_EQ(Keys(kEnglish), u"%R%R%R%R") << desktop.Describe();
+    EXPECT_EQ(Keys(kEnglish), u"%R%R%R%R");
 }
 
 TEST_F(WatcherTest, EnglishWinsWhenBothTitlesExistAndIsTheOneWaitedOn) {
@@ -83,7 +83,7 @@ TEST_F(WatcherTest, EnglishWinsWhenBothTitlesExistAndIsTheOneWaitedOn) {
     RunPreselector();
     EXPECT_EQ(Keys(kEnglish), u"%R");
     EXPECT_EQ(Keys(kGerman), u"");
-    EXPECT_EQ(desktop.Typed().size(), 1u) << desktop.Describe();
+    EXPECT_EQ(desktop.Typed().size(), 1u);
 }
 
 TEST_F(WatcherTest, TitleMustMatchWholeIgnoringCase) {
@@ -112,7 +112,7 @@ TEST_F(WatcherTest, EmptyKeyTypesNothingButWaitsTheDialogOut) {
     OpenAndClose(kEnglish, 1);
     RunPreselector();
     EXPECT_EQ(Keys(kEnglish), u"%S");
-    EXPECT_EQ(desktop.Typed().size(), 1u) << desktop.Describe();
+    EXPECT_EQ(desktop.Typed().size(), 1u);
 }
 
 // Keys that belong to the key syntax are typed as themselves, never a failure.
@@ -124,7 +124,7 @@ TEST_P(SyntaxKeyTest, TypedAsItself) {
     OpenAndClose(kEnglish, 2);
     RunPreselector();
     const auto strokes = desktop::ParseKeyString(Keys(kEnglish));
-    ASSERT_EQ(strokes.size(), 2u) << desktop.Describe();
+    ASSERT_EQ(strokes.size(), 2u);
     for (const auto& stroke : strokes) {
         EXPECT_TRUE(stroke.held.alt);
         EXPECT_FALSE(stroke.isNamed);
@@ -140,7 +140,7 @@ TEST_F(WatcherTest, WaitsForTheDialogToTakeTheFocusBeforeTyping) {
     desktop.Then(sim::OpenWindow(u"Notepad"))
         .Then(sim::OpenWindow(std::u16string(kEnglish), /*takeFocus=*/false))
         .Then(sim::Idle(2s))
-        .Then(Check([&](auto& d) { EXPECT_EQ(d.Typed().size(), 0u) << d.Describe(); }))
+        .Then(Check([&](auto& d) { EXPECT_EQ(d.Typed().size(), 0u); }))
         .Then(sim::FocusWindow(std::u16string(kEnglish)))
         .Then(sim::Idle(1s))
         .Then(sim::FocusWindow(u"Notepad"))
@@ -186,10 +186,10 @@ TEST_P(UnreportedFocusTest, IsNoticedSoonAfter) {
         .Then(sim::Idle(1s))
         .Then(sim::CloseWindow(std::u16string(kEnglish)));
     RunPreselector();
-    ASSERT_EQ(desktop.Typed().size(), 1u) << desktop.Describe();
+    ASSERT_EQ(desktop.Typed().size(), 1u);
     const Millis focusedAt = createdAt + focusAfter;
     EXPECT_GE(desktop.Typed()[0].at, focusedAt);
-    EXPECT_LE(desktop.Typed()[0].at, focusedAt + within) << desktop.Describe();
+    EXPECT_LE(desktop.Typed()[0].at, focusedAt + within);
 }
 
 INSTANTIATE_TEST_SUITE_P(Delays, UnreportedFocusTest,
@@ -205,10 +205,10 @@ TEST_F(WatcherTest, ExitQuestionHoldsTheWatcherUntilAnswered) {
     desktop.Then(sim::Click("frmDormello", "cmdExit"))
         .Then(sim::OpenWindow(std::u16string(kEnglish)))
         .Then(sim::Idle(1s))
-        .Then(Check([](auto& d) { EXPECT_EQ(d.Typed().size(), 0u) << d.Describe(); }))
+        .Then(Check([](auto& d) { EXPECT_EQ(d.Typed().size(), 0u); }))
         .Then(sim::Answer(desktop::kAnswerNo))
         .Then(sim::Idle(1s))
-        .Then(Check([](auto& d) { EXPECT_EQ(d.Typed().size(), 1u) << d.Describe(); }));
+        .Then(Check([](auto& d) { EXPECT_EQ(d.Typed().size(), 1u); }));
     RunPreselector();
     EXPECT_EQ(Keys(kEnglish), u"%R");
 }
@@ -220,7 +220,7 @@ TEST_F(WatcherTest, DialogClosedWhileTheOptionsDialogIsUpIsNotAnswered) {
         .Then(sim::Click("frmDormellos", "cmdCancel"))
         .Then(sim::Idle(1s));
     RunPreselector();
-    EXPECT_EQ(desktop.Typed().size(), 0u) << desktop.Describe();
+    EXPECT_EQ(desktop.Typed().size(), 0u);
 }
 
 TEST_F(WatcherTest, RepeatedActivationsLeaveOnePass) {
