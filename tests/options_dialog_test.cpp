@@ -39,6 +39,7 @@ TEST_F(OptionsDialogTest, OpensOverTheDisabledMainWindowShowingTheSettings) {
             EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u"S");
             EXPECT_EQ(Dialog(d)->Value("chkHideIcon"), 0);
             EXPECT_EQ(Dialog(d)->Caption(), u"Change Shutdown Options");
+            EXPECT_EQ(d.FocusedControl("frmDormellos"), "txtShutDownOption");
             EXPECT_FALSE(d.FormEnabled("frmDormello"));
             // Clicks on the disabled owner go nowhere.
         }))

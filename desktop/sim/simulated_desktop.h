@@ -55,6 +55,7 @@ Step TypeText(const std::string& form, const std::string& control, const std::u1
 Step ReplaceText(const std::string& form, const std::string& control, const std::u16string& text);
 Step PressEnter(const std::string& form);   // the default button
 Step PressEscape(const std::string& form);  // the cancel button
+Step PressTab(const std::string& form);     // the focus to the next tab stop
 Step SetCheck(const std::string& form, const std::string& control, int value);
 Step CloseBox(const std::string& form);
 Step TaskListClose(const std::string& form);
@@ -133,13 +134,14 @@ class SimulatedDesktop : public PlatformShell {
     // The program's form by name, while loaded; null otherwise.
     const FormWindow* FormByName(std::string_view name) const;
     bool FormEnabled(std::string_view name) const;
+    // The control of a loaded form that has the focus; empty when none.
+    std::string_view FocusedControl(std::string_view form) const;
     // Everything above as text, for failure messages.
     std::string Describe() const;
 
     // ---- PlatformShell ------------------------------------------------------------
     WindowHandle FindWindowA(std::u16string_view title) override;
     void PumpEvents() override;
-    int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) override;
     void Beep() override { ++beeps_; }
     std::u16string CommandLineText() override { return commandLine_; }
     std::u16string CurrentDirectory() override { return currentDirectory_; }
@@ -161,6 +163,8 @@ class SimulatedDesktop : public PlatformShell {
   protected:
     bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
     bool PostStrokes(const KeySequence& strokes, WindowHandle target) override;
+    int RunMessageBox(std::u16string_view prompt, int style, std::u16string_view title,
+                      Form* owner) override;
     std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
     void Present(Form& form) override;
     void SetFormEnabled(Form& form, bool enabled) override;
@@ -177,6 +181,7 @@ class SimulatedDesktop : public PlatformShell {
     friend Step Click(const std::string&, const std::string&);
     friend Step PressEnter(const std::string&);
     friend Step PressEscape(const std::string&);
+    friend Step PressTab(const std::string&);
     friend Step SetCheck(const std::string&, const std::string&, int);
     friend Step CloseBox(const std::string&);
     friend Step TaskListClose(const std::string&);
@@ -213,7 +218,7 @@ class SimulatedDesktop : public PlatformShell {
     std::size_t nextStep_ = 0;
     std::vector<std::function<void()>> pending_;
     std::optional<int> messageAnswer_;
-    int messageBoxesUp_ = 0;
+    std::vector<std::string> boxOwners_;  // of the message boxes up, the form owning each
 
     std::vector<SimFormWindow*> forms_;
     std::vector<MessageShown> messages_;

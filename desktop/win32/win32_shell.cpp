@@ -196,28 +196,14 @@ void Win32Shell::Deliver(MSG& message) {
     DispatchMessageW(&message);
 }
 
-int Win32Shell::ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) {
-    Form* active = ActiveForm();
-    HWND owner = active != nullptr && active->Loaded() ? WindowOf(*active).Handle() : nullptr;
-    auto modality = static_cast<UINT>(MB_TASKMODAL);
-    std::vector<HWND> disabled;
-    if (owner != nullptr) {
-        // With an owner the box disables only the owner; the other forms wait too.
-        modality = MB_APPLMODAL;
-        for (Form* form : LoadedForms()) {
-            HWND window = WindowOf(*form).Handle();
-            if (window != owner && IsWindowEnabled(window)) {
-                EnableWindow(window, FALSE);
-                disabled.push_back(window);
-            }
-        }
-    }
-    const int answer = MessageBoxW(owner, Wide(std::u16string(prompt)), Wide(std::u16string(title)),
-                                   static_cast<UINT>(style) | modality);
-    for (HWND window : disabled) {
-        if (IsWindow(window)) EnableWindow(window, TRUE);
-    }
-    return answer;
+int Win32Shell::RunMessageBox(std::u16string_view prompt, int style, std::u16string_view title,
+                              Form* owner) {
+    HWND window = owner != nullptr ? WindowOf(*owner).Handle() : nullptr;
+    // Unowned, the box is task-modal: no window of the program takes input until it is
+    // answered.
+    const UINT modality = window != nullptr ? MB_APPLMODAL : MB_TASKMODAL;
+    return MessageBoxW(window, Wide(std::u16string(prompt)), Wide(std::u16string(title)),
+                       static_cast<UINT>(style) | modality);
 }
 
 void Win32Shell::Beep() { MessageBeep(MB_OK); }
