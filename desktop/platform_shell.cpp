@@ -31,8 +31,6 @@ TitledWindow PlatformShell::FindWindowTitled(std::span<const std::u16string_view
     return {};
 }
 
-void PlatformShell::Load(Form& form) { LoadOwned(form, nullptr); }
-
 void PlatformShell::LoadOwned(Form& form, Form* owner) {
     if (form.Loaded()) return;
     auto window = CreateFormWindow(form, owner);

@@ -128,8 +128,6 @@ class PlatformShell {
     // As Show; returns once the form has been unloaded. While it is up the owner (or,
     // with no owner, every other form) is disabled.
     void ShowModal(Form& form, Form* owner);
-    // Loads the form without showing it (raises Load).
-    void Load(Form& form);
     // Unload by code: QueryUnload (mode 1), then Unload. False when a handler cancelled.
     bool Unload(Form& form) { return RequestUnload(form, kUnloadCode); }
 

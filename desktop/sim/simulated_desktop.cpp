@@ -129,11 +129,6 @@ Step CloseWindow(const std::u16string& title) {
             [=](SimulatedDesktop& d) { d.Close(title); }};
 }
 
-Step RenameWindow(const std::u16string& from, const std::u16string& to) {
-    return {"rename \"" + common::ToUtf8(from) + "\" to \"" + common::ToUtf8(to) + "\"",
-            [=](SimulatedDesktop& d) { d.Rename(from, to); }};
-}
-
 Step FocusWindow(const std::u16string& title) {
     return {"focus \"" + common::ToUtf8(title) + "\"",
             [=](SimulatedDesktop& d) { d.Focus(title); }};
@@ -219,12 +214,10 @@ Step EndSession() {
 }
 
 Step Answer(int button) {
-    Step step{"answer " + std::to_string(button), [button](SimulatedDesktop& d) {
-                  if (d.boxOwners_.empty()) ScriptFault("an answer, but no message box is up");
-                  d.messageAnswer_ = button;
-              }};
-    step.answersMessage = true;
-    return step;
+    return {"answer " + std::to_string(button), [button](SimulatedDesktop& d) {
+                if (d.boxOwners_.empty()) ScriptFault("an answer, but no message box is up");
+                d.messageAnswer_ = button;
+            }};
 }
 
 Step Idle(Millis duration) {

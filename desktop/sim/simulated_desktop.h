@@ -29,7 +29,6 @@ struct Step {
     std::string description;
     std::function<void(SimulatedDesktop&)> apply;
     Millis delay{0};
-    bool answersMessage = false;
     // Wakes no WaitForDesktopChange: the program notices only when it looks again, as
     // with the changes Wine does not report (all but window creation).
     bool unreported = false;
@@ -46,7 +45,6 @@ struct Step {
 // Other programs' windows.
 Step OpenWindow(const std::u16string& title, bool takeFocus = true, int task = 0);
 Step CloseWindow(const std::u16string& title);
-Step RenameWindow(const std::u16string& from, const std::u16string& to);
 Step FocusWindow(const std::u16string& title);
 // The user on the program's forms.
 Step Click(const std::string& form, const std::string& control);
@@ -127,7 +125,6 @@ class SimulatedDesktop : public PlatformShell {
     const std::vector<std::u16string>& Activations() const { return activations_; }
     int Beeps() const { return beeps_; }
     int Waits() const { return waits_; }
-    bool ProgramEndedItself() const { return endedItself_; }
     bool ScriptDone() const { return nextStep_ >= script_.size(); }
     std::u16string ForegroundTitle() const;
     Millis Clock() const { return now_; }

@@ -34,23 +34,6 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, L
 
 Win32FormWindow& WindowOf(Form& form) { return static_cast<Win32FormWindow&>(form.Window()); }
 
-int ShowCommandFor(int windowStyle) {
-    switch (windowStyle) {
-        case 0:
-            return SW_HIDE;
-        case 2:
-            return SW_SHOWMINIMIZED;
-        case 3:
-            return SW_SHOWMAXIMIZED;
-        case 4:
-            return SW_SHOWNOACTIVATE;
-        case 6:
-            return SW_SHOWMINNOACTIVE;
-        default:
-            return SW_SHOWNORMAL;
-    }
-}
-
 // Writes `text` and a NUL over the start of `buffer`, which is made at least `size` long.
 void WriteOverStart(std::u16string& buffer, int size, const std::u16string& text) {
     if (buffer.size() < static_cast<std::size_t>(size)) {
@@ -259,14 +242,14 @@ int Win32Shell::GetWindowsDirectoryA(std::u16string& buffer, int size) {
     return static_cast<int>(text.size());
 }
 
-int Win32Shell::LaunchProgram(std::u16string_view path, int windowStyle) {
+int Win32Shell::LaunchProgram(std::u16string_view path, int /*windowStyle*/) {
     const std::u16string application(path);
     // The program's own quoted path as its command line: nothing is split at spaces.
     std::u16string commandLine = u"\"" + application + u"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(ShowCommandFor(windowStyle));
+    startup.wShowWindow = SW_SHOWNORMAL;  // the one style the launcher asks for
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(Wide(application), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr,
                         nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
