@@ -31,8 +31,6 @@ TitledWindow PlatformShell::FindWindowTitled(std::span<const std::u16string_view
     return {};
 }
 
-void PlatformShell::Load(Form& form) { LoadOwned(form, nullptr); }
-
 void PlatformShell::LoadOwned(Form& form, Form* owner) {
     if (form.Loaded()) return;
     auto window = CreateFormWindow(form, owner);
@@ -59,20 +57,47 @@ void PlatformShell::ShowOwned(Form& form, Form* owner) {
 
 void PlatformShell::ShowModal(Form& form, Form* owner) {
     Form* previous = activeForm_;
-    std::vector<Form*> disabled;
-    for (Form* other : loaded_) {
-        if (other != &form && (owner == nullptr || other == owner)) disabled.push_back(other);
-    }
-    for (Form* other : disabled) SetFormEnabled(*other, false);
+    std::vector<Form*> held = OthersThan(&form);
+    if (owner != nullptr) std::erase_if(held, [&](const Form* other) { return other != owner; });
+    HoldOff(held);
     ShowOwned(form, owner);
     if (form.Loaded()) RunModalLoop(form);
-    for (Form* other : disabled) {
-        if (other->Loaded()) SetFormEnabled(*other, true);
-    }
+    Release(held);
     // Focus returns to the form that was active: for the program that is an activation.
     if (previous != nullptr && previous->Loaded()) {
         Present(*previous);
         Activate(*previous);
+    }
+}
+
+int PlatformShell::ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) {
+    Form* owner = activeForm_;
+    const std::vector<Form*> held = OthersThan(owner);
+    HoldOff(held);
+    const int answer = RunMessageBox(prompt, style, title, owner);
+    Release(held);
+    return answer;
+}
+
+std::vector<Form*> PlatformShell::OthersThan(const Form* form) const {
+    std::vector<Form*> others = loaded_;
+    std::erase(others, form);
+    return others;
+}
+
+void PlatformShell::HoldOff(const std::vector<Form*>& forms) {
+    for (Form* form : forms) {
+        if (std::ranges::find(heldOff_, form) == heldOff_.end()) SetFormEnabled(*form, false);
+        heldOff_.push_back(form);
+    }
+}
+
+void PlatformShell::Release(const std::vector<Form*>& forms) {
+    for (Form* form : forms) {
+        auto it = std::ranges::find(heldOff_, form);
+        if (it == heldOff_.end()) continue;  // unloaded meanwhile
+        heldOff_.erase(it);
+        if (std::ranges::find(heldOff_, form) == heldOff_.end()) SetFormEnabled(*form, true);
     }
 }
 
@@ -89,6 +114,7 @@ bool PlatformShell::RequestUnload(Form& form, int unloadMode) {
 void PlatformShell::Destroy(Form& form) {
     if (activeForm_ == &form) activeForm_ = nullptr;
     std::erase(loaded_, &form);
+    std::erase(heldOff_, &form);
     auto it = std::find_if(windows_.begin(), windows_.end(),
                            [&](const LoadedWindow& w) { return w.form == &form; });
     if (it == windows_.end()) return;
@@ -121,6 +147,7 @@ void PlatformShell::EndSession() {
 void PlatformShell::DiscardWindows() {
     activeForm_ = nullptr;
     loaded_.clear();
+    heldOff_.clear();
     windows_.clear();
 }
 

@@ -78,7 +78,8 @@ class PlatformShell {
 
     // Runs every pending event of this program, then returns; never waits.
     virtual void PumpEvents() = 0;
-    virtual int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) = 0;
+    // A message box owned by the active form; every form waits for the answer.
+    int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title);
     virtual void Beep() = 0;
     virtual std::u16string CommandLineText() = 0;
     virtual std::u16string CurrentDirectory() = 0;
@@ -145,20 +146,18 @@ class PlatformShell {
     // As Show; returns once the form has been unloaded. While it is up the owner (or,
     // with no owner, every other form) is disabled.
     void ShowModal(Form& form, Form* owner);
-    // Loads the form without showing it (raises Load).
-    void Load(Form& form);
     // Unload by code: QueryUnload (mode 1), then Unload. False when a handler cancelled.
     bool Unload(Form& form) { return RequestUnload(form, kUnloadCode); }
-
-    // The form that is currently the program's active form, or null.
-    Form* ActiveForm() const { return activeForm_; }
-    const std::vector<Form*>& LoadedForms() const { return loaded_; }
 
   protected:
     // ---- For implementations ----------------------------------------------------
     // Types already-parsed strokes; see SendKeystrokesInto for `onlyInto` (0 = any).
     virtual bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) = 0;
     virtual bool PostStrokes(const KeySequence& strokes, WindowHandle target) = 0;
+    // Shows a message box and returns the answer. The box disables `owner` (null: no
+    // form) itself while it is up, as the system's box does; ShowMessage the rest.
+    virtual int RunMessageBox(std::u16string_view prompt, int style, std::u16string_view title,
+                              Form* owner) = 0;
     // Creates the window of a form, invisible, with every control of its layout.
     virtual std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) = 0;
     // Makes the form visible and brings it to the front with the focus.
@@ -184,6 +183,11 @@ class PlatformShell {
     void ShowOwned(Form& form, Form* owner);
     void Activate(Form& form);
     void Destroy(Form& form);
+    // Loaded forms but `form`.
+    std::vector<Form*> OthersThan(const Form* form) const;
+    // Disables `forms` until Release gives back the last hold on each.
+    void HoldOff(const std::vector<Form*>& forms);
+    void Release(const std::vector<Form*>& forms);
 
     struct LoadedWindow {
         Form* form;
@@ -191,6 +195,7 @@ class PlatformShell {
     };
     std::vector<LoadedWindow> windows_;
     std::vector<Form*> loaded_;
+    std::vector<Form*> heldOff_;  // once per modal form or message box holding it
     Form* activeForm_ = nullptr;
 };
 

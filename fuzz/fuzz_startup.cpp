@@ -45,7 +45,7 @@ bool MessageUp(const sim::SimulatedDesktop& d) {
 sim::Step AnswerWhateverIsUp() {
     return {"answer whatever is up", [](sim::SimulatedDesktop& d) {
                 if (MessageUp(d)) {
-                    const bool yesNo = (d.Messages().back().style & 0xF) == 4;
+                    const bool yesNo = d.Messages().back().style == desktop::kStyleQuestionYesNo;
                     sim::Answer(yesNo ? desktop::kAnswerNo : desktop::kAnswerOk).apply(d);
                 } else if (d.FormByName("frmDormellos") != nullptr) {
                     sim::PressEscape("frmDormellos").apply(d);

@@ -66,17 +66,17 @@ class BadInputTest : public SimTest {
     }
     // Exactly one Alt+key into the dialog for a key; nothing at all without one.
     void ExpectDialogAnswered(std::u16string_view sent) const {
-        EXPECT_EQ(desktop.KeysReceivedBy(kDialog), sent) << desktop.Describe();
-        EXPECT_EQ(desktop.Typed().size(), sent.empty() ? 0U : 1U) << desktop.Describe();
+        EXPECT_EQ(desktop.KeysReceivedBy(kDialog), sent);
+        EXPECT_EQ(desktop.Typed().size(), sent.empty() ? 0U : 1U);
     }
     // The user was told, naming the file, and ended the program from the dialog.
     void ExpectToldNamingTheFile() const {
-        ASSERT_EQ(desktop.Messages().size(), 1U) << desktop.Describe();
+        ASSERT_EQ(desktop.Messages().size(), 1U);
         const auto& box = desktop.Messages()[0];
         EXPECT_EQ(box.title, u"Tobrin's Utilities");
         EXPECT_EQ(box.style, desktop::kStyleCriticalOk);
-        EXPECT_NE(box.prompt.find(kSettingsPath), std::u16string::npos) << desktop.Describe();
-        EXPECT_TRUE(endedItself) << desktop.Describe();
+        EXPECT_NE(box.prompt.find(kSettingsPath), std::u16string::npos);
+        EXPECT_TRUE(endedItself);
         EXPECT_EQ(desktop.Beeps(), 1);
     }
 
@@ -140,13 +140,13 @@ TEST_P(CommandLineTest, StartsSettlesAKeyAndAnswersTheDialogOnce) {
 
     RunWithDialogAfterwards();
 
-    EXPECT_EQ(app.g.ShortcutKey, c.key) << desktop.Describe();
+    EXPECT_EQ(app.g.ShortcutKey, c.key);
     ExpectDialogAnswered(c.sent);
     if (c.key.empty()) {
         ExpectToldNamingTheFile();
     } else {
         EXPECT_EQ(app.g.HideWindow, c.hide);
-        EXPECT_TRUE(desktop.Messages().empty()) << desktop.Describe();
+        EXPECT_TRUE(desktop.Messages().empty());
         EXPECT_TRUE(app.g.WatcherRunning);
     }
     // Start-up only reads.
@@ -234,13 +234,13 @@ TEST_P(SettingsFileTest, StartsOrAsksNamingTheFile) {
 
     RunWithDialogAfterwards();
 
-    EXPECT_EQ(app.g.ShortcutKey, c.key) << desktop.Describe();
+    EXPECT_EQ(app.g.ShortcutKey, c.key);
     if (c.key.empty()) {
         ExpectToldNamingTheFile();
         ExpectDialogAnswered(u"");
     } else {
         EXPECT_EQ(app.g.HideWindow, c.hide);
-        EXPECT_TRUE(desktop.Messages().empty()) << desktop.Describe();
+        EXPECT_TRUE(desktop.Messages().empty());
         ExpectDialogAnswered(u"%" + desktop::LiteralKey(c.key[0]));
     }
     // Start-up only reads: the file (or the folder in its place) is as it was.
@@ -323,9 +323,9 @@ TEST_P(SaveKeepsTheRestTest, OnlyTheSavedLinesChange) {
         .Then(sim::Click("frmDormellos", "cmdSave"))
         .Then(sim::OpenWindow(std::u16string(kDialog)));
 
-    EXPECT_FALSE(desktop.Run([&] { app.StartUp(); })) << desktop.Describe();
+    EXPECT_FALSE(desktop.Run([&] { app.StartUp(); }));
 
-    EXPECT_TRUE(desktop.Messages().empty()) << desktop.Describe();
+    EXPECT_TRUE(desktop.Messages().empty());
     ExpectDialogAnswered(u"%R");
     const std::string saved = Settings();
     // The bytes before and after the changed lines, then the whole file.

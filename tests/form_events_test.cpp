@@ -17,12 +17,14 @@ class LoggingForm : public desktop::Form {
         : Form(shell), log_(log) {
         layout_.name = std::move(name);
         layout_.controls = {
+            {.name = "lbl", .kind = ControlKind::Label, .content = u"&Text:"},
             {.name = "txt", .kind = ControlKind::TextBox, .content = u"?", .maxLength = 3},
             {.name = "cmdOk", .kind = ControlKind::Button, .content = u"&OK", .isDefault = true},
             {.name = "cmdNo", .kind = ControlKind::Button, .content = u"&No", .isCancel = true},
         };
     }
     const desktop::FormLayout& Layout() const override { return layout_; }
+    void SetTabOrder(std::vector<std::string> names) { layout_.tabOrder = std::move(names); }
     void Form_Load() override { Log("Load"); }
     void Form_Activate() override { Log("Activate"); }
     void Form_QueryUnload(int& cancel, int mode) override {
@@ -67,15 +69,29 @@ TEST_F(FormEventsTest, ShowLoadsThenActivatesOnceAndShowingAgainRaisesNothing) {
     EXPECT_TRUE(desktop.FormByName("main")->Visible());
 }
 
-TEST_F(FormEventsTest, ModalDialogDisablesItsOwnerAndReactivatesItWhenItCloses) {
+TEST_F(FormEventsTest, ModalDialogAndItsMessageBoxHoldOffTheOtherForms) {
+    using Enabled = std::vector<bool>;  // main, dialog
+    std::vector<Enabled> seen;
+    const sim::Step look{"look", [&](auto& d) {
+                             seen.push_back({d.FormEnabled("main"), d.FormEnabled("dialog")});
+                         }};
     desktop.Show(main);
-    desktop.Then({"check", [](auto& d) { EXPECT_FALSE(d.FormEnabled("main")); }})
+    desktop.Then(look)
+        .Then(sim::Click("dialog", "cmdNo"))
+        .Then(look)
+        .Then(sim::Answer(desktop::kAnswerOk))
+        .Then(look)
         .Then(sim::Click("dialog", "cmdOk"));
-    dialog.onClick = [&](std::string_view) { desktop.Unload(dialog); };
+    dialog.onClick = [&](std::string_view control) {
+        if (control == "cmdOk") desktop.Unload(dialog);
+        if (control == "cmdNo") desktop.ShowMessage(u"Sure?", desktop::kStyleCriticalOk, u"T");
+    };
     desktop.ShowModal(dialog, &main);
-    EXPECT_EQ(
-        log, (Log{"main Load", "main Activate", "dialog Load", "dialog Activate",
-                  "dialog Click cmdOk", "dialog QueryUnload 1", "dialog Unload", "main Activate"}));
+    // The box holds off the dialog owning it as well; the main form stays held after it.
+    EXPECT_EQ(seen, (std::vector<Enabled>{{false, true}, {false, false}, {false, true}}));
+    EXPECT_EQ(log, (Log{"main Load", "main Activate", "dialog Load", "dialog Activate",
+                        "dialog Click cmdNo", "dialog Click cmdOk", "dialog QueryUnload 1",
+                        "dialog Unload", "main Activate"}));
     EXPECT_TRUE(desktop.FormEnabled("main"));
     EXPECT_EQ(desktop.FormByName("dialog"), nullptr);
 }
@@ -152,16 +168,32 @@ TEST_F(FormEventsTest, TypingBeyondTheMaximumLengthIsRefused) {
     EXPECT_EQ(main.Window().Text("txt"), u"abc");
 }
 
-TEST_F(FormEventsTest, EnterAndEscPressTheDefaultAndCancelButtons) {
+// Enter presses the default button and Esc the cancel one; the focus opens on the first
+// tab stop and Tab moves it along the tab order.
+TEST_F(FormEventsTest, KeysOnAFormFollowItsLayout) {
+    main.SetTabOrder({"lbl", "cmdNo", "txt", "cmdOk"});
     desktop.Show(main);
-    desktop.Then(sim::PressEnter("main")).Then(sim::PressEscape("main"));
-    desktop.Run([&] {
-        for (int i = 0; i < 3; ++i) {
-            desktop.WaitForDesktopChange(1s);
-            desktop.PumpEvents();
-        }
-    });
+    std::vector<std::string> focus;
+    for (int i = 0; i < 4; ++i) {
+        focus.emplace_back(desktop.FocusedControl("main"));
+        sim::PressTab("main").apply(desktop);
+        desktop.PumpEvents();
+    }
+    EXPECT_EQ(focus, (std::vector<std::string>{"cmdNo", "txt", "cmdOk", "cmdNo"}));
+    sim::PressEnter("main").apply(desktop);
+    sim::PressEscape("main").apply(desktop);
+    desktop.PumpEvents();
     EXPECT_EQ(Log(log.begin() + 2, log.end()), (Log{"main Click cmdOk", "main Click cmdNo"}));
+}
+
+TEST_F(FormEventsTest, TabOrderNamingAMissingControlOrOneTwiceFailsTheLoad) {
+    using Names = std::vector<std::string>;
+    for (const auto& order : {Names{"txt", "cmdGone"}, Names{"txt", "cmdOk", "txt"}}) {
+        main.SetTabOrder(order);
+        EXPECT_THROW(desktop.Show(main), std::logic_error) << order.back();
+        EXPECT_FALSE(main.Loaded());
+    }
+    EXPECT_TRUE(log.empty());
 }
 
 }  // namespace

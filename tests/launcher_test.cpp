@@ -36,7 +36,7 @@ class LauncherTest : public SimTest {
     }
     bool RunLauncher() {
         const bool ended = desktop.Run([&] { launcher::Main(desktop); });
-        EXPECT_TRUE(desktop.Messages().empty()) << desktop.Describe();
+        EXPECT_TRUE(desktop.Messages().empty());
         EXPECT_EQ(desktop.FormByName("Form1") == nullptr || !desktop.FormByName("Form1")->Visible(),
                   true);
         return ended;
@@ -45,7 +45,7 @@ class LauncherTest : public SimTest {
 
 TEST_F(LauncherTest, OpensTheRecordingViewAndBringsItToTheFront) {
     Install({.startDelay = 700ms});
-    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_TRUE(RunLauncher());
     ASSERT_EQ(desktop.Launches().size(), 1u);
     EXPECT_EQ(desktop.Launches()[0], kVolumeControl);
     EXPECT_EQ(desktop.KeysReceivedBy(u"Volume Control"), u"%pr{TAB}{DOWN}{ENTER}");
@@ -65,7 +65,7 @@ TEST_F(LauncherTest, WindowsFolderWithASpaceStartsTheWholePath) {
 TEST_F(LauncherTest, RecordingControlAlreadyOpenIsFoundAndActivated) {
     desktop.Open(u"Recording Control", true, 42);
     Install({.switchesToRecording = false});
-    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_TRUE(RunLauncher());
     EXPECT_EQ(desktop.Activations(), std::vector<std::u16string>{u"Recording Control"});
     EXPECT_EQ(desktop.KeysReceivedBy(u"Recording Control"), u"");
 }
@@ -102,9 +102,9 @@ TEST_P(LauncherSlowDialogTest, RecordingControlOpenAlreadyEndsInFront) {
         }
     });
     desktop.Then(sim::Idle(10min));
-    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_TRUE(RunLauncher());
     EXPECT_EQ(desktop.Activations(), std::vector<std::u16string>{u"Recording Control"});
-    EXPECT_EQ(desktop.ForegroundTitle(), u"Recording Control") << desktop.Describe();
+    EXPECT_EQ(desktop.ForegroundTitle(), u"Recording Control");
     EXPECT_GE(desktop.Clock(), c.activatedAt);
     EXPECT_LE(desktop.Clock(), c.activatedAt + 300ms);
 }
@@ -136,7 +136,7 @@ TEST_P(LauncherFailureTest, EndsQuietlyTypingIntoNothingElse) {
     desktop.Open(u"Notepad");
     if (c.installed) Install(c.vc);
     desktop.Then(sim::Idle(10min));  // the desktop would go on; the launcher must not
-    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_TRUE(RunLauncher());
     EXPECT_EQ(desktop.KeysReceivedBy(u"Notepad"), u"");
     EXPECT_TRUE(desktop.Activations().empty());
     if (c.endsAtBound) {
@@ -156,7 +156,7 @@ TEST_F(LauncherTest, KeysWaitUntilTheVolumeControlHasTheFocus) {
     desktop.Open(u"Notepad");
     Install({.startDelay = 2s, .takesFocus = false});
     desktop.Then(sim::FocusWindow(u"Volume Control").After(3s));
-    EXPECT_TRUE(RunLauncher()) << desktop.Describe();
+    EXPECT_TRUE(RunLauncher());
     EXPECT_EQ(desktop.KeysReceivedBy(u"Notepad"), u"");
     EXPECT_EQ(desktop.KeysReceivedBy(u"Volume Control"), u"%pr{TAB}{DOWN}{ENTER}");
 }

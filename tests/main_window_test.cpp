@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, StatusTextTest, ::testing::ValuesIn(kStatusCas
 TEST_F(MainWindowTest, HiddenFromTheStartYetTheDialogIsAnswered) {
     desktop.SetCommandLine(u"S,TRUE");
     desktop.Then(sim::OpenWindow(u"Shut Down Windows")).Then(sim::EndSession());
-    EXPECT_TRUE(RunPreselector()) << desktop.Describe();
+    EXPECT_TRUE(RunPreselector());
     EXPECT_EQ(desktop.KeysReceivedBy(u"Shut Down Windows"), u"%S");
     EXPECT_TRUE(desktop.Messages().empty());
 }
@@ -116,8 +116,8 @@ TEST_P(CloseTest, AsksOnlyTheUser) {
     for (const auto& step : GetParam().steps) desktop.Then(step);
     // Still running? Then it still answers the dialog.
     desktop.Then(sim::OpenWindow(u"Shut Down Windows"));
-    EXPECT_EQ(RunPreselector(), GetParam().ends) << desktop.Describe();
-    EXPECT_EQ(desktop.Messages().size(), GetParam().questions) << desktop.Describe();
+    EXPECT_EQ(RunPreselector(), GetParam().ends);
+    EXPECT_EQ(desktop.Messages().size(), GetParam().questions);
     for (const auto& m : desktop.Messages()) {
         EXPECT_EQ(m.prompt,
                   u"This will close Dormello and revert to the Windows default\r\n\r\n"

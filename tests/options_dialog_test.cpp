@@ -20,8 +20,8 @@ class OptionsDialogTest : public SimTest {
         return d.FormByName("frmDormellos");
     }
     void RunPreselector() {
-        EXPECT_FALSE(desktop.Run([&] { app.StartUp(); })) << desktop.Describe();
-        EXPECT_TRUE(desktop.ScriptDone()) << desktop.Describe();
+        EXPECT_FALSE(desktop.Run([&] { app.StartUp(); }));
+        EXPECT_TRUE(desktop.ScriptDone());
     }
     std::u16string Status() const { return desktop.FormByName("frmDormello")->Text("lblDormello"); }
 
@@ -39,6 +39,7 @@ TEST_F(OptionsDialogTest, OpensOverTheDisabledMainWindowShowingTheSettings) {
             EXPECT_EQ(Dialog(d)->Text("txtShutDownOption"), u"S");
             EXPECT_EQ(Dialog(d)->Value("chkHideIcon"), 0);
             EXPECT_EQ(Dialog(d)->Caption(), u"Change Shutdown Options");
+            EXPECT_EQ(d.FocusedControl("frmDormellos"), "txtShutDownOption");
             EXPECT_FALSE(d.FormEnabled("frmDormello"));
             // Clicks on the disabled owner go nowhere.
         }))
@@ -180,7 +181,7 @@ TEST_P(WriteFailureTest, ToldAndStillApplied) {
         .Then(sim::Answer(desktop::kAnswerOk))
         .Then(sim::OpenWindow(u"Shut Down Windows"));
     RunPreselector();
-    ASSERT_EQ(desktop.Messages().size(), 1u) << desktop.Describe();
+    ASSERT_EQ(desktop.Messages().size(), 1u);
     const auto& box = desktop.Messages()[0];
     EXPECT_EQ(box.title, u"Tobrin's Utilities");
     EXPECT_EQ(box.style, desktop::kStyleCriticalOk);

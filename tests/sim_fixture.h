@@ -6,6 +6,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <random>
 #include <string>
@@ -65,6 +66,10 @@ class SimTest : public ::testing::Test {
     SimTest() {
         desktop.MapFolder(u"C:\\TOOLS", folder.Path());
         desktop.SetCurrentDirectory(u"C:\\TOOLS");
+    }
+    // A failure reads best beside the desktop the program left behind.
+    void TearDown() override {
+        if (HasFailure()) std::cerr << "simulated desktop:\n" << desktop.Describe();
     }
     std::filesystem::path SettingsFile() const { return folder.Path() / "QUINTARO.INI"; }
     void WriteSettings(const std::string& bytes) const { WriteFile(SettingsFile(), bytes); }

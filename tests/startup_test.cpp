@@ -55,11 +55,11 @@ TEST_P(StartUpTest, SettlesKeyAndHideFlag) {
     Preselector app(desktop);
     desktop.Run([&] { app.StartUp(); });
 
-    EXPECT_EQ(app.g.ShortcutKey, c.key) << desktop.Describe();
-    EXPECT_EQ(app.g.HideWindow, c.hide) << desktop.Describe();
+    EXPECT_EQ(app.g.ShortcutKey, c.key);
+    EXPECT_EQ(app.g.HideWindow, c.hide);
     EXPECT_EQ(app.g.CommandText, common::TrimSpaces(c.commandLine));
     EXPECT_EQ(app.g.SettingsPath, u"C:\\TOOLS\\QUINTARO.INI");
-    EXPECT_TRUE(desktop.Messages().empty()) << desktop.Describe();
+    EXPECT_TRUE(desktop.Messages().empty());
     // Start-up only reads: the file is never created or touched.
     EXPECT_EQ(std::filesystem::exists(SettingsFile()), c.settings.has_value());
     if (c.settings) {
@@ -100,9 +100,9 @@ TEST_P(InvalidKeyTest, CancelBeepsAndEndsWithoutWriting) {
         .Then(sim::Click("frmDormellos", "cmdCancel"));
 
     Preselector app(desktop);
-    EXPECT_TRUE(desktop.Run([&] { app.StartUp(); })) << desktop.Describe();
+    EXPECT_TRUE(desktop.Run([&] { app.StartUp(); }));
 
-    ASSERT_EQ(desktop.Messages().size(), 1u) << desktop.Describe();
+    ASSERT_EQ(desktop.Messages().size(), 1u);
     const auto& box = desktop.Messages()[0];
     EXPECT_EQ(box.prompt, u"Invalid Shutdown Option in C:\\TOOLS\\QUINTARO.INI");
     EXPECT_EQ(box.style, desktop::kStyleCriticalOk);
@@ -132,7 +132,7 @@ class RecoveryTest : public SimTest {
 TEST_F(RecoveryTest, SavedKeyIsUsedAndWritten) {
     SaveInRecovery(u"r");
     Preselector app(desktop);
-    EXPECT_FALSE(desktop.Run([&] { app.StartUp(); })) << desktop.Describe();
+    EXPECT_FALSE(desktop.Run([&] { app.StartUp(); }));
 
     EXPECT_EQ(app.g.ShortcutKey, u"R");
     EXPECT_FALSE(app.g.HideWindow);
@@ -144,7 +144,7 @@ TEST_F(RecoveryTest, SavedKeyIsUsedAndWritten) {
 TEST_F(RecoveryTest, EmptyBoxSavedBeepsAndEnds) {
     SaveInRecovery(u"");
     Preselector app(desktop);
-    EXPECT_TRUE(desktop.Run([&] { app.StartUp(); })) << desktop.Describe();
+    EXPECT_TRUE(desktop.Run([&] { app.StartUp(); }));
 
     EXPECT_EQ(desktop.Beeps(), 1);
     EXPECT_FALSE(app.g.WatcherRunning);

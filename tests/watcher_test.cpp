@@ -20,8 +20,8 @@ class WatcherTest : public SimTest {
 
     // Runs the preselector until the script is done.
     void RunPreselector() {
-        EXPECT_FALSE(desktop.Run([&] { app.StartUp(); })) << desktop.Describe();
-        EXPECT_TRUE(desktop.ScriptDone()) << desktop.Describe();
+        EXPECT_FALSE(desktop.Run([&] { app.StartUp(); }));
+        EXPECT_TRUE(desktop.ScriptDone());
     }
     void OpenAndClose(std::u16string_view title, int times) {
         for (int i = 0; i < times; ++i) {
@@ -41,8 +41,8 @@ TEST_F(WatcherTest, EachOpeningGetsAltKeyOnce) {
         OpenAndClose(title, 3);
     }
     RunPreselector();
-    EXPECT_EQ(Keys(kEnglish), u"%R%R%R") << desktop.Describe();
-    EXPECT_EQ(Keys(kGerman), u"%R%R%R") << desktop.Describe();
+    EXPECT_EQ(Keys(kEnglish), u"%R%R%R");
+    EXPECT_EQ(Keys(kGerman), u"%R%R%R");
     EXPECT_EQ(desktop.Typed().size(), 6u);
 }
 
@@ -65,7 +65,7 @@ TEST_F(WatcherTest, DialogReopenedBeforeTheWatcherSawItCloseIsANewAppearance) {
                       }});
     }
     RunPreselector();
-    EXPECT_EQ(Keys(kEnglish), u"%R%R%R%R") << desktop.Describe();
+    EXPECT_EQ(Keys(kEnglish), u"%R%R%R%R");
 }
 
 TEST_F(WatcherTest, EnglishWinsWhenBothTitlesExistAndIsTheOneWaitedOn) {
@@ -83,7 +83,7 @@ TEST_F(WatcherTest, EnglishWinsWhenBothTitlesExistAndIsTheOneWaitedOn) {
     RunPreselector();
     EXPECT_EQ(Keys(kEnglish), u"%R");
     EXPECT_EQ(Keys(kGerman), u"");
-    EXPECT_EQ(desktop.Typed().size(), 1u) << desktop.Describe();
+    EXPECT_EQ(desktop.Typed().size(), 1u);
 }
 
 TEST_F(WatcherTest, TitleMustMatchWholeIgnoringCase) {
@@ -112,7 +112,7 @@ TEST_F(WatcherTest, EmptyKeyTypesNothingButWaitsTheDialogOut) {
     OpenAndClose(kEnglish, 1);
     RunPreselector();
     EXPECT_EQ(Keys(kEnglish), u"%S");
-    EXPECT_EQ(desktop.Typed().size(), 1u) << desktop.Describe();
+    EXPECT_EQ(desktop.Typed().size(), 1u);
 }
 
 // Keys that belong to the key syntax are typed as themselves, never a failure.
@@ -124,7 +124,7 @@ TEST_P(SyntaxKeyTest, TypedAsItself) {
     OpenAndClose(kEnglish, 2);
     RunPreselector();
     const auto strokes = desktop::ParseKeyString(Keys(kEnglish));
-    ASSERT_EQ(strokes.size(), 2u) << desktop.Describe();
+    ASSERT_EQ(strokes.size(), 2u);
     for (const auto& stroke : strokes) {
         EXPECT_TRUE(stroke.held.alt);
         EXPECT_FALSE(stroke.isNamed);
@@ -229,10 +229,10 @@ TEST_P(UnreportedFocusTest, IsNoticedSoonAfter) {
         EXPECT_LE(desktop.Waits(), 10 * 60 * 4 + 200);
         return;
     }
-    ASSERT_EQ(desktop.Typed().size(), 1u) << desktop.Describe();
+    ASSERT_EQ(desktop.Typed().size(), 1u);
     const Millis focusedAt = createdAt + focusAfter;
     EXPECT_GE(desktop.Typed()[0].at, focusedAt);
-    EXPECT_LE(desktop.Typed()[0].at, focusedAt + within) << desktop.Describe();
+    EXPECT_LE(desktop.Typed()[0].at, focusedAt + within);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -287,7 +287,7 @@ TEST_F(WatcherTest, DialogClosedWhileTheOptionsDialogIsUpIsNotAnswered) {
         .Then(sim::Click("frmDormellos", "cmdCancel"))
         .Then(sim::Idle(1s));
     RunPreselector();
-    EXPECT_EQ(desktop.Typed().size(), 0u) << desktop.Describe();
+    EXPECT_EQ(desktop.Typed().size(), 0u);
 }
 
 TEST_F(WatcherTest, RepeatedActivationsLeaveOnePass) {

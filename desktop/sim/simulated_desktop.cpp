@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "desktop/form_rules.h"
 #include "desktop/sim/ansi_codepage.h"
 #include "desktop/sim/case_rules.h"
 #include "desktop/sim/profile_file.h"
@@ -14,13 +15,6 @@ namespace desktop::sim {
 namespace {
 
 bool SameText(std::u16string_view a, std::u16string_view b) { return UpperCase(a) == UpperCase(b); }
-
-const ControlLayout* FindControl(const FormLayout& layout, std::string_view name) {
-    for (const auto& c : layout.controls) {
-        if (c.name == name) return &c;
-    }
-    return nullptr;
-}
 
 // Windows file names ignore case: the entry of `folder` that matches `name` so, or
 // `name` itself when there is none.
@@ -48,7 +42,8 @@ class SimulatedDesktop::SimFormWindow : public FormWindow {
           form_(form),
           layout_(form.Layout()),
           name_(layout_.name),
-          handle_(handle) {
+          handle_(handle),
+          tabStops_(TabStops(layout_)) {
         for (const auto& c : layout_.controls) texts_[c.name] = c.content;
         caption_ = form.Layout().caption;
         desktop_.forms_.push_back(this);
@@ -69,29 +64,36 @@ class SimulatedDesktop::SimFormWindow : public FormWindow {
     bool Minimised() const override { return minimised_; }
 
     void SetText(std::string_view control, std::u16string_view text) override {
-        const auto* layout = Control(control);
-        auto& current = texts_[layout->name];
+        const ControlLayout& layout = ControlNamed(layout_, control);
+        auto& current = texts_[layout.name];
         if (current == text) return;  // assigning the same text raises nothing
         current = text;
-        if (layout->kind == ControlKind::TextBox) form_.OnChange(layout->name);
+        if (layout.kind == ControlKind::TextBox) form_.OnChange(layout.name);
     }
     std::u16string Text(std::string_view control) const override {
-        return texts_.at(Control(control)->name);
+        return texts_.at(ControlNamed(layout_, control).name);
     }
     void SetValue(std::string_view control, int value) override {
-        values_[Control(control)->name] = value;
+        values_[ControlNamed(layout_, control).name] = value;
     }
     int Value(std::string_view control) const override {
-        auto it = values_.find(Control(control)->name);
+        auto it = values_.find(ControlNamed(layout_, control).name);
         return it == values_.end() ? 0 : it->second;
     }
 
     // The user typing one character at the end of a text box.
     void Type(std::string_view control, char16_t c) {
-        const auto* layout = Control(control);
-        auto text = texts_[layout->name];
-        if (layout->maxLength > 0 && static_cast<int>(text.size()) >= layout->maxLength) return;
+        const ControlLayout& layout = ControlNamed(layout_, control);
+        auto text = texts_[layout.name];
+        if (layout.maxLength > 0 && static_cast<int>(text.size()) >= layout.maxLength) return;
         SetText(control, text + c);
+    }
+    void Tab() {
+        if (!tabStops_.empty()) focus_ = (focus_ + 1) % tabStops_.size();
+    }
+    // The control with the focus: at first the first tab stop; none without any.
+    std::string_view Focused() const {
+        return tabStops_.empty() ? std::string_view() : tabStops_[focus_]->name;
     }
 
     Form& TheForm() const { return form_; }
@@ -101,13 +103,6 @@ class SimulatedDesktop::SimFormWindow : public FormWindow {
     bool enabled = true;
 
   private:
-    const ControlLayout* Control(std::string_view name) const {
-        const auto* c = FindControl(layout_, name);
-        if (c == nullptr)
-            throw std::logic_error("no control " + std::string(name) + " on " + name_);
-        return c;
-    }
-
     SimulatedDesktop& desktop_;
     Form& form_;
     const FormLayout& layout_;  // forms keep their layout in static data
@@ -118,6 +113,8 @@ class SimulatedDesktop::SimFormWindow : public FormWindow {
     bool minimised_ = false;
     std::map<std::string, std::u16string, std::less<>> texts_;
     std::map<std::string, int, std::less<>> values_;
+    std::vector<const ControlLayout*> tabStops_;
+    std::size_t focus_ = 0;
 };
 
 // ---- Steps ------------------------------------------------------------------------
@@ -140,11 +137,6 @@ Step ShowWindow(const std::u16string& title, bool takeFocus) {
 Step CloseWindow(const std::u16string& title) {
     return {"close \"" + common::ToUtf8(title) + "\"",
             [=](SimulatedDesktop& d) { d.Close(title); }};
-}
-
-Step RenameWindow(const std::u16string& from, const std::u16string& to) {
-    return {"rename \"" + common::ToUtf8(from) + "\" to \"" + common::ToUtf8(to) + "\"",
-            [=](SimulatedDesktop& d) { d.Rename(from, to); }};
 }
 
 Step FocusWindow(const std::u16string& title) {
@@ -189,9 +181,7 @@ Step ReplaceText(const std::string& form, const std::string& control, const std:
 Step PressEnter(const std::string& form) {
     return {"Enter on " + form, [=](SimulatedDesktop& d) {
                 d.UserAction(form, [](Form& f) {
-                    for (const auto& c : f.Layout().controls) {
-                        if (c.isDefault) f.OnClick(c.name);
-                    }
+                    if (const auto* button = DefaultButton(f.Layout())) f.OnClick(button->name);
                 });
             }};
 }
@@ -199,10 +189,14 @@ Step PressEnter(const std::string& form) {
 Step PressEscape(const std::string& form) {
     return {"Esc on " + form, [=](SimulatedDesktop& d) {
                 d.UserAction(form, [](Form& f) {
-                    for (const auto& c : f.Layout().controls) {
-                        if (c.isCancel) f.OnClick(c.name);
-                    }
+                    if (const auto* button = CancelButton(f.Layout())) f.OnClick(button->name);
                 });
+            }};
+}
+
+Step PressTab(const std::string& form) {
+    return {"Tab on " + form, [=](SimulatedDesktop& d) {
+                d.UserAction(form, [&d, form](Form&) { d.FindForm(form)->Tab(); });
             }};
 }
 
@@ -237,15 +231,13 @@ Step EndSession() {
 }
 
 Step Answer(int button) {
-    Step step{"answer " + std::to_string(button), [button](SimulatedDesktop& d) {
-                  if (d.messageBoxesUp_ == 0) ScriptFault("an answer, but no message box is up");
-                  // Clicking one of its buttons brings the box to the front first.
-                  d.UserInput();
-                  d.TakeFront(d.messageBox_);
-                  d.messageAnswer_ = button;
-              }};
-    step.answersMessage = true;
-    return step;
+    return {"answer " + std::to_string(button), [button](SimulatedDesktop& d) {
+                if (d.boxOwners_.empty()) ScriptFault("an answer, but no message box is up");
+                // Clicking one of its buttons brings the box to the front first.
+                d.UserInput();
+                d.TakeFront(d.messageBox_);
+                d.messageAnswer_ = button;
+            }};
 }
 
 Step Idle(Millis duration) {
@@ -440,7 +432,13 @@ const FormWindow* SimulatedDesktop::FormByName(std::string_view name) const {
 
 bool SimulatedDesktop::FormEnabled(std::string_view name) const {
     auto* window = FindForm(name);
-    return window != nullptr && window->enabled && messageBoxesUp_ == 0;
+    return window != nullptr && window->enabled &&
+           std::ranges::find(boxOwners_, name) == boxOwners_.end();
+}
+
+std::string_view SimulatedDesktop::FocusedControl(std::string_view form) const {
+    auto* window = FindForm(form);
+    return window != nullptr ? window->Focused() : std::string_view();
 }
 
 void SimulatedDesktop::UserAction(const std::string& formName, std::function<void(Form&)> action) {
@@ -511,22 +509,21 @@ void SimulatedDesktop::PumpEvents() {
     for (auto& event : events) event();
 }
 
-int SimulatedDesktop::ShowMessage(std::u16string_view prompt, int style,
-                                  std::u16string_view title) {
+int SimulatedDesktop::RunMessageBox(std::u16string_view prompt, int style,
+                                    std::u16string_view title, Form* owner) {
     messages_.push_back({std::u16string(prompt), style, std::u16string(title), 0});
     const std::size_t index = messages_.size() - 1;
-    ++messageBoxesUp_;
+    boxOwners_.push_back(owner != nullptr ? owner->Layout().name : "");
     messageAnswer_.reset();
     // The box is a window of its own in front; when it goes, the front goes back to the
     // window that had it (its owner, the active form).
-    const SimFormWindow* owner =
-        ActiveForm() != nullptr ? FindForm(ActiveForm()->Layout().name) : nullptr;
-    const WindowHandle ownerWindow = owner != nullptr ? owner->Handle() : 0;
+    const SimFormWindow* ownerForm = owner != nullptr ? FindForm(owner->Layout().name) : nullptr;
+    const WindowHandle ownerWindow = ownerForm != nullptr ? ownerForm->Handle() : 0;
     const WindowHandle outerBox = std::exchange(messageBox_, nextHandle_++);
     const std::u16string outerTitle = std::exchange(messageBoxTitle_, std::u16string(title));
     TakeFront(messageBox_);
     auto closeBox = [&] {
-        --messageBoxesUp_;
+        boxOwners_.pop_back();
         const WindowHandle box = std::exchange(messageBox_, outerBox);
         messageBoxTitle_ = outerTitle;
         if (foreground_ == box && ownerWindow != 0 && CanHaveFront(ownerWindow)) {
@@ -550,10 +547,9 @@ int SimulatedDesktop::ShowMessage(std::u16string_view prompt, int style,
     closeBox();
     const int answer = *messageAnswer_;
     messageAnswer_.reset();
-    const bool yesNo = (style & 0xF) == 4;
-    if (yesNo ? (answer != kAnswerYes && answer != kAnswerNo) : answer != kAnswerOk) {
-        ScriptFault("answer " + std::to_string(answer) + " does not fit the box shown");
-    }
+    const bool fits = style == kStyleQuestionYesNo ? answer == kAnswerYes || answer == kAnswerNo
+                                                   : answer == kAnswerOk;
+    if (!fits) ScriptFault("answer " + std::to_string(answer) + " does not fit the box shown");
     messages_[index].answer = answer;
     return answer;
 }
@@ -709,8 +705,8 @@ std::string SimulatedDesktop::Describe() const {
     out << "\nforeground: \"" << common::ToUtf8(TitleOf(foreground_)) << "\"\nforms:";
     for (const auto* f : forms_) {
         out << " " << f->Name() << (f->Visible() ? "" : " (hidden)")
-            << (f->enabled ? "" : " (disabled)") << " caption \"" << common::ToUtf8(f->Caption())
-            << "\"";
+            << (FormEnabled(f->Name()) ? "" : " (disabled)") << " caption \""
+            << common::ToUtf8(f->Caption()) << "\" focus " << f->Focused();
     }
     out << "\nmessages:";
     for (const auto& m : messages_) {

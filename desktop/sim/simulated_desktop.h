@@ -29,7 +29,6 @@ struct Step {
     std::string description;
     std::function<void(SimulatedDesktop&)> apply;
     Millis delay{0};
-    bool answersMessage = false;
     // Wakes no WaitForDesktopChange: the program notices only when it looks again, as
     // with the changes Wine does not report (all but window creation).
     bool unreported = false;
@@ -49,7 +48,6 @@ Step OpenWindow(const std::u16string& title, bool takeFocus = true, int task = 0
 Step OpenHiddenWindow(const std::u16string& title, bool takeFocus = false);
 Step ShowWindow(const std::u16string& title, bool takeFocus = true);
 Step CloseWindow(const std::u16string& title);
-Step RenameWindow(const std::u16string& from, const std::u16string& to);
 // A program brings its window to the front.
 Step FocusWindow(const std::u16string& title);
 // The user clicks another program's window, which comes to the front.
@@ -61,6 +59,7 @@ Step TypeText(const std::string& form, const std::string& control, const std::u1
 Step ReplaceText(const std::string& form, const std::string& control, const std::u16string& text);
 Step PressEnter(const std::string& form);   // the default button
 Step PressEscape(const std::string& form);  // the cancel button
+Step PressTab(const std::string& form);     // the focus to the next tab stop
 Step SetCheck(const std::string& form, const std::string& control, int value);
 Step CloseBox(const std::string& form);
 Step TaskListClose(const std::string& form);
@@ -138,20 +137,20 @@ class SimulatedDesktop : public PlatformShell {
     const std::vector<std::u16string>& Activations() const { return activations_; }
     int Beeps() const { return beeps_; }
     int Waits() const { return waits_; }
-    bool ProgramEndedItself() const { return endedItself_; }
     bool ScriptDone() const { return nextStep_ >= script_.size(); }
     std::u16string ForegroundTitle() const;
     Millis Clock() const { return now_; }
     // The program's form by name, while loaded; null otherwise.
     const FormWindow* FormByName(std::string_view name) const;
     bool FormEnabled(std::string_view name) const;
+    // The control of a loaded form that has the focus; empty when none.
+    std::string_view FocusedControl(std::string_view form) const;
     // Everything above as text, for failure messages.
     std::string Describe() const;
 
     // ---- PlatformShell ------------------------------------------------------------
     WindowHandle FindWindowA(std::u16string_view title) override;
     void PumpEvents() override;
-    int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) override;
     std::u16string UpperCase(std::u16string_view text) override;
     bool AnsiCodePageHolds(std::u16string_view text) override;
     void Beep() override { ++beeps_; }
@@ -178,6 +177,8 @@ class SimulatedDesktop : public PlatformShell {
   protected:
     bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
     bool PostStrokes(const KeySequence& strokes, WindowHandle target) override;
+    int RunMessageBox(std::u16string_view prompt, int style, std::u16string_view title,
+                      Form* owner) override;
     std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
     void Present(Form& form) override;
     void SetFormEnabled(Form& form, bool enabled) override;
@@ -195,6 +196,7 @@ class SimulatedDesktop : public PlatformShell {
     friend Step Click(const std::string&, const std::string&);
     friend Step PressEnter(const std::string&);
     friend Step PressEscape(const std::string&);
+    friend Step PressTab(const std::string&);
     friend Step SetCheck(const std::string&, const std::string&, int);
     friend Step CloseBox(const std::string&);
     friend Step TaskListClose(const std::string&);
@@ -237,7 +239,7 @@ class SimulatedDesktop : public PlatformShell {
     std::size_t nextStep_ = 0;
     std::vector<std::function<void()>> pending_;
     std::optional<int> messageAnswer_;
-    int messageBoxesUp_ = 0;
+    std::vector<std::string> boxOwners_;  // of the message boxes up, the form owning each
     // The message box on top while one is up; 0 otherwise.
     WindowHandle messageBox_ = 0;
     std::u16string messageBoxTitle_;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "desktop/form_rules.h"
 #include "desktop/platform_shell.h"
 #include "desktop/win32/win32_text.h"
 
@@ -36,11 +37,6 @@ int ScreenDpi() {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
-}
-
-bool IsFocusable(ControlKind kind) {
-    return kind == ControlKind::Button || kind == ControlKind::TextBox ||
-           kind == ControlKind::CheckBox;
 }
 
 std::u16string WindowText(HWND window) {
@@ -160,28 +156,22 @@ void Win32FormWindow::ReleaseResources() {
 
 void Win32FormWindow::CreateControls(int dpi) {
     const FormLayout& layout = form_.Layout();
+    controls_.resize(layout.controls.size());
     // Tab order is z-order for the dialog manager, and children stack in creation order.
-    for (const std::string& name : layout.tabOrder) {
-        auto it = std::find_if(layout.controls.begin(), layout.controls.end(),
-                               [&](const ControlLayout& c) { return c.name == name; });
-        if (it == layout.controls.end()) {
-            throw std::logic_error("tab order of " + layout.name + " names no control " + name);
-        }
-        CreateControl(*it, true, dpi);
-    }
+    const std::vector<const ControlLayout*> tabOrder = TabOrder(layout);
+    for (const ControlLayout* control : tabOrder) CreateControl(*control, true, dpi);
     // The rest below them, labels last: a classic label is drawn on the form itself,
     // beneath every control that overlaps it.
     for (bool labels : {false, true}) {
         for (const ControlLayout& control : layout.controls) {
             if ((control.kind == ControlKind::Label) == labels &&
-                std::find(layout.tabOrder.begin(), layout.tabOrder.end(), control.name) ==
-                    layout.tabOrder.end()) {
+                std::ranges::find(tabOrder, &control) == tabOrder.end()) {
                 CreateControl(control, false, dpi);
             }
         }
     }
-    for (const Control& control : controls_) {
-        if (control.layout->isDefault) SendMessageW(hwnd_, DM_SETDEFID, control.id, 0);
+    if (const ControlLayout* button = DefaultButton(layout)) {
+        SendMessageW(hwnd_, DM_SETDEFID, controls_[IndexOf(*button)].id, 0);
     }
 }
 
@@ -218,7 +208,9 @@ void Win32FormWindow::CreateControl(const ControlLayout& layout, bool inTabOrder
             style |= layout.showsAppIcon ? SS_ICON : SS_LEFT;
             break;
     }
-    const int id = kFirstControlId + static_cast<int>(controls_.size());
+    // Ids follow the layout, so a command's id leads straight to its control.
+    const std::size_t index = IndexOf(layout);
+    const int id = kFirstControlId + static_cast<int>(index);
     const int x = TwipsToPixels(layout.rect.left, dpi);
     const int y = TwipsToPixels(layout.rect.top, dpi);
     const int width = TwipsToPixels(layout.rect.width, dpi);
@@ -243,7 +235,7 @@ void Win32FormWindow::CreateControl(const ControlLayout& layout, bool inTabOrder
         control.background = ToColorRef(*layout.background);
         control.brush = NewBrush(*control.background);
     }
-    controls_.push_back(control);
+    controls_[index] = control;
 }
 
 HFONT Win32FormWindow::FontFor(const FontSpec& spec, int dpi) {
@@ -310,15 +302,16 @@ std::optional<LRESULT> Win32FormWindow::OnMessage(UINT message, WPARAM wparam, L
 std::optional<LRESULT> Win32FormWindow::OnCommand(int id, int code) {
     Control* target = nullptr;
     if (id == IDCANCEL) {
-        auto it = std::find_if(controls_.begin(), controls_.end(), [](const Control& c) {
-            return c.layout->kind == ControlKind::Button && c.layout->isCancel;
-        });
-        if (it != controls_.end() && IsWindowEnabled(it->hwnd)) target = &*it;
+        if (const ControlLayout* button = CancelButton(form_.Layout())) {
+            target = &controls_[IndexOf(*button)];
+            if (!IsWindowEnabled(target->hwnd)) target = nullptr;
+        }
         code = BN_CLICKED;
     } else if (id >= kFirstControlId && id - kFirstControlId < static_cast<int>(controls_.size())) {
         target = &controls_[static_cast<std::size_t>(id - kFirstControlId)];
     }
-    if (target == nullptr) return std::nullopt;
+    // A control still being created has no layout yet.
+    if (target == nullptr || target->layout == nullptr) return std::nullopt;
     const ControlLayout& layout = *target->layout;
     const bool clickable =
         layout.kind == ControlKind::Button || layout.kind == ControlKind::CheckBox;
@@ -346,10 +339,8 @@ LRESULT Win32FormWindow::OnClose(int unloadMode) {
 }
 
 LRESULT Win32FormWindow::OnGetDefId() const {
-    for (const Control& control : controls_) {
-        if (control.layout->isDefault) return MAKELRESULT(control.id, DC_HASDEFID);
-    }
-    return 0;
+    const ControlLayout* button = DefaultButton(form_.Layout());
+    return button != nullptr ? MAKELRESULT(controls_[IndexOf(*button)].id, DC_HASDEFID) : 0;
 }
 
 std::optional<LRESULT> Win32FormWindow::OnCtlColor(UINT message, HDC dc, HWND child) const {
@@ -370,11 +361,12 @@ std::optional<LRESULT> Win32FormWindow::OnCtlColor(UINT message, HDC dc, HWND ch
     return reinterpret_cast<LRESULT>(backgroundBrush_);
 }
 
+std::size_t Win32FormWindow::IndexOf(const ControlLayout& layout) const {
+    return static_cast<std::size_t>(&layout - form_.Layout().controls.data());
+}
+
 const Win32FormWindow::Control& Win32FormWindow::ControlNamed(std::string_view name) const {
-    for (const Control& control : controls_) {
-        if (control.layout->name == name) return control;
-    }
-    throw std::logic_error("form " + form_.Layout().name + " has no control " + std::string(name));
+    return controls_[IndexOf(desktop::ControlNamed(form_.Layout(), name))];
 }
 
 // Shown at the next turn of the message loop rather than at once: a form whose own
@@ -391,8 +383,10 @@ std::optional<LRESULT> Win32FormWindow::OnPresent() {
     SetForegroundWindow(hwnd_);
     if (presented_) return 0;
     presented_ = true;
-    if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
-        SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+    const std::vector<const ControlLayout*> stops = TabStops(form_.Layout());
+    if (!stops.empty()) {
+        SendMessageW(hwnd_, WM_NEXTDLGCTL,
+                     reinterpret_cast<WPARAM>(controls_[IndexOf(*stops[0])].hwnd), TRUE);
     }
     return 0;
 }

@@ -81,6 +81,8 @@ class Win32FormWindow final : public FormWindow {
     HFONT FontFor(const FontSpec& spec, int dpi);
     HBRUSH NewBrush(COLORREF colour);
     const Control& ControlNamed(std::string_view name) const;
+    // The control's place in the layout, and in controls_.
+    std::size_t IndexOf(const ControlLayout& layout) const;
     void ReleaseResources();
 
     FormHost& host_;
@@ -91,7 +93,7 @@ class Win32FormWindow final : public FormWindow {
     bool presented_ = false;
     bool presentPending_ = false;
     bool modal_ = false;
-    std::vector<Control> controls_;
+    std::vector<Control> controls_;  // in the layout's order
     std::optional<COLORREF> background_;
     HBRUSH backgroundBrush_ = nullptr;
     std::vector<std::pair<FontSpec, HFONT>> fonts_;

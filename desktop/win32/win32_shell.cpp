@@ -58,23 +58,6 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, L
 
 Win32FormWindow& WindowOf(Form& form) { return static_cast<Win32FormWindow&>(form.Window()); }
 
-int ShowCommandFor(int windowStyle) {
-    switch (windowStyle) {
-        case 0:
-            return SW_HIDE;
-        case 2:
-            return SW_SHOWMINIMIZED;
-        case 3:
-            return SW_SHOWMAXIMIZED;
-        case 4:
-            return SW_SHOWNOACTIVATE;
-        case 6:
-            return SW_SHOWMINNOACTIVE;
-        default:
-            return SW_SHOWNORMAL;
-    }
-}
-
 // Writes `text` and a NUL over the start of `buffer`, which is made at least `size` long.
 void WriteOverStart(std::u16string& buffer, int size, const std::u16string& text) {
     if (buffer.size() < static_cast<std::size_t>(size)) {
@@ -221,28 +204,14 @@ void Win32Shell::Deliver(MSG& message) {
     DispatchMessageW(&message);
 }
 
-int Win32Shell::ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) {
-    Form* active = ActiveForm();
-    HWND owner = active != nullptr && active->Loaded() ? WindowOf(*active).Handle() : nullptr;
-    auto modality = static_cast<UINT>(MB_TASKMODAL);
-    std::vector<HWND> disabled;
-    if (owner != nullptr) {
-        // With an owner the box disables only the owner; the other forms wait too.
-        modality = MB_APPLMODAL;
-        for (Form* form : LoadedForms()) {
-            HWND window = WindowOf(*form).Handle();
-            if (window != owner && IsWindowEnabled(window)) {
-                EnableWindow(window, FALSE);
-                disabled.push_back(window);
-            }
-        }
-    }
-    const int answer = MessageBoxW(owner, Wide(std::u16string(prompt)), Wide(std::u16string(title)),
-                                   static_cast<UINT>(style) | modality);
-    for (HWND window : disabled) {
-        if (IsWindow(window)) EnableWindow(window, TRUE);
-    }
-    return answer;
+int Win32Shell::RunMessageBox(std::u16string_view prompt, int style, std::u16string_view title,
+                              Form* owner) {
+    HWND window = owner != nullptr ? WindowOf(*owner).Handle() : nullptr;
+    // Unowned, the box is task-modal: no window of the program takes input until it is
+    // answered.
+    const UINT modality = window != nullptr ? MB_APPLMODAL : MB_TASKMODAL;
+    return MessageBoxW(window, Wide(std::u16string(prompt)), Wide(std::u16string(title)),
+                       static_cast<UINT>(style) | modality);
 }
 
 void Win32Shell::Beep() { MessageBeep(MB_OK); }
@@ -298,14 +267,14 @@ int Win32Shell::GetWindowsDirectoryA(std::u16string& buffer, int size) {
     return static_cast<int>(text.size());
 }
 
-int Win32Shell::LaunchProgram(std::u16string_view path, int windowStyle) {
+int Win32Shell::LaunchProgram(std::u16string_view path, int /*windowStyle*/) {
     const std::u16string application(path);
     // The program's own quoted path as its command line: nothing is split at spaces.
     std::u16string commandLine = u"\"" + application + u"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(ShowCommandFor(windowStyle));
+    startup.wShowWindow = SW_SHOWNORMAL;  // the one style the launcher asks for
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(Wide(application), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr,
                         nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {

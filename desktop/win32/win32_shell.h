@@ -21,7 +21,6 @@ class Win32Shell final : public PlatformShell, private FormHost {
     WindowHandle FindWindowA(std::u16string_view title) override;
     TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles) override;
     void PumpEvents() override;
-    int ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) override;
     void Beep() override;
     std::u16string CommandLineText() override;
     std::u16string CurrentDirectory() override;
@@ -48,6 +47,8 @@ class Win32Shell final : public PlatformShell, private FormHost {
   protected:
     bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
     bool PostStrokes(const KeySequence& strokes, WindowHandle target) override;
+    int RunMessageBox(std::u16string_view prompt, int style, std::u16string_view title,
+                      Form* owner) override;
     std::unique_ptr<FormWindow> CreateFormWindow(Form& form, Form* owner) override;
     void Present(Form& form) override;
     void SetFormEnabled(Form& form, bool enabled) override;

@@ -4,10 +4,6 @@
 
 namespace desktop::win32 {
 
-std::u16string FromWide(const wchar_t* text, std::size_t length) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text), length);
-}
-
 std::string ToAnsi(std::u16string_view text) {
     if (text.empty()) return {};
     const auto* source = reinterpret_cast<const wchar_t*>(text.data());
@@ -33,7 +29,9 @@ std::string ErrorText(DWORD error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-    std::u16string text = message != nullptr ? FromWide(message, length) : u"";
+    std::u16string text = message != nullptr
+                              ? std::u16string(reinterpret_cast<const char16_t*>(message), length)
+                              : u"";
     if (message != nullptr) LocalFree(message);
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ' ||
                              text.back() == u'.')) {

@@ -13,7 +13,6 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "MinGW wchar_t is UTF-16");
 inline const wchar_t* Wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
-std::u16string FromWide(const wchar_t* text, std::size_t length);
 
 std::string ToAnsi(std::u16string_view text);
 std::u16string FromAnsi(std::string_view text);
