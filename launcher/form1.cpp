@@ -1,6 +1,7 @@
 #include "launcher/form1.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "common/trim_at_nul.h"
 #include "desktop/recheck_pacing.h"
@@ -100,8 +101,14 @@ void Form1::Form_Load() {
 }
 
 void Main(desktop::PlatformShell& shell) {
-    Form1 form(shell);
-    shell.Show(form);
+    try {
+        Form1 form(shell);
+        shell.Show(form);
+    } catch (const std::exception&) {
+        // A failure before the load's trap is armed (the form's window cannot be made)
+        // ends the launcher as quietly as one inside it.
+        shell.EndProgram();
+    }
 }
 
 }  // namespace launcher

@@ -169,4 +169,20 @@ TEST_F(LauncherTest, VolumeControlClosingMidRunEndsTheLauncherAtItsBound) {
     EXPECT_LE(desktop.Clock(), launcher::kPatience + 1s);
 }
 
+// The launcher has no messages: a failure before its load's trap is armed ends it as
+// quietly as one inside.
+class NoFormWindows : public sim::SimulatedDesktop {
+  protected:
+    std::unique_ptr<desktop::FormWindow> CreateFormWindow(desktop::Form&, desktop::Form*) override {
+        throw desktop::DesktopError("cannot create the window of form Form1");
+    }
+};
+
+TEST(LauncherFailureTest, AFormWindowThatCannotBeMadeEndsItWithoutAWord) {
+    NoFormWindows desktop;
+    EXPECT_TRUE(desktop.Run([&] { launcher::Main(desktop); }));
+    EXPECT_TRUE(desktop.Messages().empty());
+    EXPECT_TRUE(desktop.Launches().empty());
+}
+
 }  // namespace
