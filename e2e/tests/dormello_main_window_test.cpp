@@ -14,6 +14,7 @@
 #include "e2e/driver/environment.h"
 #include "e2e/driver/form_check.h"
 #include "e2e/driver/process.h"
+#include "e2e/driver/screenshot.h"
 #include "e2e/driver/shutdown_standin.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
@@ -99,6 +100,82 @@ INSTANTIATE_TEST_SUITE_P(
                               L"{folder}\\QUINTARO.INI"},
                     TextsCase{"CommandLine", L"s,false", nullptr, L"Command Line 's,false'"}),
     [](const testing::TestParamInfo<TextsCase>& tested) { return std::string(tested.param.name); });
+
+// ---- Data shown as it is -------------------------------------------------------------
+
+// Reading a label's text back cannot tell whether it shows an '&' or took it for an access
+// letter, so the label's pixels are held against the text drawn here both ways, in the
+// label's own font.
+struct Ink {
+    int withoutPrefix = 0;  // pixels that differ from the text drawn as it is
+    int withPrefix = 0;     // ... from the text drawn with '&' marking an access letter
+};
+
+Ink CompareLabel(HWND label, const std::wstring& text, const desktop::FontSpec& spec, int dpi) {
+    RECT area{};
+    GetWindowRect(label, &area);
+    const auto shown = CaptureScreen(label);
+    if (!shown) return {-1, -1};
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    const std::wstring face(spec.face.begin(), spec.face.end());
+    HFONT font = CreateFontW(-static_cast<int>(spec.points * dpi / 72.0 + 0.5), 0, 0, 0,
+                             spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    const COLORREF background = shown->At(area.left, area.top);
+    auto differing = [&](UINT prefix) {
+        RECT box{0, 0, width, height};
+        HBRUSH brush = CreateSolidBrush(background);
+        FillRect(dc, &box, brush);
+        DeleteObject(brush);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        // As a centred static control draws its text.
+        DrawTextW(dc, text.c_str(), -1, &box, DT_CENTER | DT_EXPANDTABS | DT_WORDBREAK | prefix);
+        int count = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                count += GetPixel(dc, x, y) != shown->At(area.left + x, area.top + y) ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    const Ink ink{differing(DT_NOPREFIX), differing(0)};
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(font);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+TEST_F(DormelloMainWindowTest, AnAmpersandInTheKeyOrTheCommandLineIsShownAsItIs) {
+    HWND main = nullptr;
+    Process dormello = StartDormello(L"&b,false", folder_, main);
+    const std::wstring status = std::wstring(kStatusPrefix) + L"&\r\nfrom Command Line '&b,false'";
+    const auto label = FindControl(main, status);
+    ASSERT_TRUE(label.has_value()) << Joined(StaticTexts(main));
+    Screenshot(L"dormello_main_window_ampersand", main);
+    const auto& layout = preselector::frmDormelloLayout();
+    const auto design = std::find_if(layout.controls.begin(), layout.controls.end(),
+                                     [](const auto& c) { return c.name == "lblDormello"; });
+    ASSERT_NE(design, layout.controls.end());
+    const Ink ink = CompareLabel(label->handle, status, design->font.value_or(desktop::FontSpec{}),
+                                 ScreenDpi());
+    RecordProperty("pixels_off_as_it_is", ink.withoutPrefix);
+    RecordProperty("pixels_off_with_prefix", ink.withPrefix);
+    ASSERT_GE(ink.withoutPrefix, 0) << "the screen could not be read";
+    EXPECT_LT(ink.withoutPrefix * 10, ink.withPrefix)
+        << "the label looks no more like its text as it is (" << ink.withoutPrefix
+        << " pixels off) than like an access letter (" << ink.withPrefix << ")";
+}
 
 // ---- Layout -------------------------------------------------------------------------
 
