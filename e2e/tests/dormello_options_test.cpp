@@ -382,12 +382,24 @@ TEST_F(DormelloOptions, AtStartUpTheDialogHasNoShownOwnerAndIsLaidOutCentredOnTh
     EXPECT_FALSE(IsChecked(check_));
 }
 
-TEST_F(DormelloOptions, TheTextBoxShowsATypedLetterUpperCasedAndRefusesASecondCharacter) {
+TEST_F(DormelloOptions,
+       TheTextBoxShowsATypedLetterUpperCasedAndRefusesASecondOneOrOneTheFileCannotHold) {
     ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
 
     ASSERT_NO_FATAL_FAILURE(TypeKey({Letter(L'r')}, L"R"));
-    // The second letter, then Tab: once the focus has moved, the letter was handled.
-    ASSERT_TRUE(TypeWhenForeground(dialog_, {Letter(L's'), Key(VK_TAB)}));
+    // A second letter, then a character the settings file cannot hold typed over the
+    // first (a Unicode packet, as an input method types it): both are refused. Then Tab:
+    // once the focus has moved, they were handled.
+    ASSERT_TRUE(
+        TypeWhenForeground(dialog_, {Letter(L's'), Key(VK_HOME), Chord{{VK_SHIFT}, VK_END}}));
+    INPUT packet[2]{};
+    for (int i = 0; i < 2; ++i) {
+        packet[i].type = INPUT_KEYBOARD;
+        packet[i].ki.wScan = L'\u4e2d';
+        packet[i].ki.dwFlags = KEYEVENTF_UNICODE | (i == 1 ? KEYEVENTF_KEYUP : 0u);
+    }
+    ASSERT_EQ(SendInput(2, packet, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_TAB)}));
     ASSERT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == check_; }))
         << "Tab did not move the focus to the check box";
     EXPECT_EQ(WindowText(edit_), L"R");
