@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dialog_appearances.h"
 #include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/event_log.h"
@@ -21,15 +22,14 @@
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
-#include "e2e/standin_shutdown.h"
 
 namespace e2e {
 namespace {
 
 // How long the desktop is left as it is, the dialog open, before the stand-in's Focus
-// Thief takes the foreground. The preselector looks at the desktop many times in that
-// span; the stand-in's timer measures it, so the test waits for the "steal" line.
-constexpr wchar_t kWatchAWhile[] = L"steal delay=750";
+// Thief takes the foreground: the preselector looks at the desktop many times in that
+// span, and a second key would arrive in it.
+constexpr Millis kWatchAWhile{750};
 
 std::vector<HWND> VisibleTopLevelWindows(DWORD pid) {
     std::vector<HWND> visible;
@@ -41,86 +41,20 @@ std::vector<HWND> VisibleTopLevelWindows(DWORD pid) {
     return visible;
 }
 
-// What one opening of the dialog received, from its "create" line to its "close" line.
-struct Opening {
-    std::vector<LogLine> keysToDialog;
-    // Key lines of any window logged before the dialog was first activated.
-    std::vector<LogLine> keysBeforeActivation;
-    std::string closeLine;
-};
-
-std::vector<Opening> Openings(const EventLog& log, const std::wstring& dialogTitle) {
-    std::vector<Opening> openings;
-    bool open = false;
-    bool activated = false;
-    for (auto& line : log.Lines()) {
-        if (line.event == "create") {
-            openings.emplace_back();
-            open = true;
-            activated = false;
-        } else if (!open) {
-            continue;
-        } else if (line.event == "activate" && line.Field("state") != "0") {
-            activated = true;
-        } else if (line.event == "key") {
-            if (!activated) {
-                openings.back().keysBeforeActivation.push_back(line);
-            }
-            if (line.Field("top") == ToUtf8(dialogTitle)) {
-                openings.back().keysToDialog.push_back(std::move(line));
-            }
-        } else if (line.event == "close") {
-            openings.back().closeLine = line.raw;
-            open = false;
-        }
+// The appearances of the dialog in the stand-in's log: each got Alt plus `key` once and
+// ended with `selection`; no key reached any other window, nor the dialog while it was
+// not the active window.
+void ExpectAnsweredOnce(const ShutdownStandIn& standIn, char key, size_t appearances,
+                        int selection) {
+    const auto read = ReadAppearances(standIn);
+    ASSERT_EQ(read.All().size(), appearances) << standIn.Log().Text();
+    for (const Appearance& dialog : read.All()) {
+        EXPECT_EQ(dialog.AltDowns(key), 1) << RawText(dialog.keys);
+        EXPECT_EQ(dialog.AltChars(key), 1) << RawText(dialog.keys);
+        EXPECT_EQ(dialog.closedWith, selection) << standIn.Log().Text();
+        EXPECT_TRUE(dialog.keysWhileInactive.empty()) << RawText(dialog.keysWhileInactive);
     }
-    return openings;
-}
-
-// How often Alt plus `letter` reached the window: its key-down (with Alt held, a
-// WM_SYSKEYDOWN) and the character the dialog manager acts on (WM_SYSCHAR), either case.
-struct AltLetterCount {
-    int keyDowns = 0;
-    int chars = 0;
-};
-
-AltLetterCount CountAltLetter(const std::vector<LogLine>& keys, wchar_t letter) {
-    const unsigned long virtualKey = static_cast<unsigned long>(VkKeyScanW(letter) & 0xFF);
-    const int lower = std::tolower(static_cast<unsigned char>(letter));
-    AltLetterCount count;
-    for (const auto& key : keys) {
-        if (key.Field("msg") == "WM_SYSKEYDOWN" &&
-            std::stoul(key.Field("wparam"), nullptr, 16) == virtualKey) {
-            ++count.keyDowns;
-        }
-        const std::string ch = key.Field("char");
-        if (key.Field("msg") == "WM_SYSCHAR" && ch.size() == 1 &&
-            std::tolower(static_cast<unsigned char>(ch[0])) == lower) {
-            ++count.chars;
-        }
-    }
-    return count;
-}
-
-std::string Raw(const std::vector<LogLine>& lines) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += line.raw + "\n";
-    }
-    return text;
-}
-
-// Leaves the desktop as it is for a while, the dialog open, as the preselector watches;
-// then the Focus Thief takes the foreground. Returns false when the stand-in never got
-// there.
-bool LetThePreselectorWatchAWhile(const ShutdownStandIn& standIn) {
-    const size_t stealsBefore = standIn.Log().Lines("steal").size();
-    if (standIn.Command(kWatchAWhile) != 1) {
-        return false;
-    }
-    // Well beyond the hold itself.
-    return WaitUntil([&] { return standIn.Log().Lines("steal").size() > stealsBefore; },
-                     kDefaultTimeout);
+    EXPECT_TRUE(read.StrayKeys().empty()) << RawText(read.StrayKeys());
 }
 
 class DormelloWatcherTest : public testing::Test {
@@ -135,7 +69,7 @@ class DormelloWatcherTest : public testing::Test {
 struct LanguageCase {
     const char* name;
     bool german;
-    wchar_t key;  // the access letter of the Restart option in that language
+    char key;  // the access letter of the Restart option in that language
 };
 
 void PrintTo(const LanguageCase& tested, std::ostream* out) { *out << tested.name; }
@@ -154,28 +88,18 @@ TEST_P(DormelloAnswersEveryOpening, WithAltAndItsKeyExactlyOnceSoRestartEndsUpSe
         SCOPED_TRACE("opening " + std::to_string(opening));
         ASSERT_EQ(standIn.Command(L"open"), 1);
         ASSERT_TRUE(standIn.WaitForSelection(kRestart)) << log.Text();
-        ASSERT_TRUE(LetThePreselectorWatchAWhile(standIn)) << log.Text();
+        ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << log.Text();
         ASSERT_EQ(standIn.Command(L"close"), 1);
     }
 
     // Counted once every dialog has gone: nothing can be typed into one any more.
-    const auto openings = Openings(log, standIn.DialogTitle());
-    ASSERT_EQ(openings.size(), static_cast<size_t>(kOpenings)) << log.Text();
-    for (size_t i = 0; i < openings.size(); ++i) {
-        const auto count = CountAltLetter(openings[i].keysToDialog, param.key);
-        EXPECT_EQ(count.keyDowns, 1) << "opening " << i + 1 << ":\n"
-                                     << Raw(openings[i].keysToDialog);
-        EXPECT_EQ(count.chars, 1) << "opening " << i + 1 << ":\n" << Raw(openings[i].keysToDialog);
-        EXPECT_NE(openings[i].closeLine.find("selection=1"), std::string::npos)
-            << openings[i].closeLine;
-    }
-    EXPECT_TRUE(KeysTo(log, standin::kThiefTitle).empty()) << log.Text();
+    ExpectAnsweredOnce(standIn, param.key, kOpenings, kRestart);
     EXPECT_TRUE(dormello.Running());
 }
 
 INSTANTIATE_TEST_SUITE_P(Titles, DormelloAnswersEveryOpening,
-                         testing::Values(LanguageCase{"ShutDownWindows_R", false, L'R'},
-                                         LanguageCase{"WindowsBeenden_N", true, L'N'}),
+                         testing::Values(LanguageCase{"ShutDownWindows_R", false, 'R'},
+                                         LanguageCase{"WindowsBeenden_N", true, 'N'}),
                          [](const testing::TestParamInfo<LanguageCase>& tested) {
                              return std::string(tested.param.name);
                          });
@@ -211,7 +135,7 @@ TEST_P(DormelloWaitsForTheFocus, TypesNothingIntoTheWindowInFrontThenAnswersTheD
         // other than the dialog keeps the focus.
         ASSERT_TRUE(log.WaitFor([](const LogLine& l) { return l.event == "shown"; }).has_value());
         EXPECT_TRUE(IsForeground(bystander));
-        ASSERT_TRUE(LetThePreselectorWatchAWhile(standIn)) << log.Text();
+        ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << log.Text();
         EXPECT_TRUE(log.Lines("key").empty()) << log.Text();
         ASSERT_TRUE(BringToForeground(dialog, kDefaultTimeout));
     } else {
@@ -224,20 +148,11 @@ TEST_P(DormelloWaitsForTheFocus, TypesNothingIntoTheWindowInFrontThenAnswersTheD
     const bool answered = standIn.WaitForSelection(kRestart);
     EXPECT_TRUE(answered) << log.Text();
     if (answered) {
-        ASSERT_TRUE(LetThePreselectorWatchAWhile(standIn)) << log.Text();
+        ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << log.Text();
     }
     ASSERT_EQ(standIn.Command(L"close"), 1);
 
-    const auto openings = Openings(log, standIn.DialogTitle());
-    ASSERT_EQ(openings.size(), 1U) << log.Text();
-    EXPECT_TRUE(openings[0].keysBeforeActivation.empty())
-        << "keys typed before the dialog had the focus:\n"
-        << Raw(openings[0].keysBeforeActivation);
-    const auto count = CountAltLetter(openings[0].keysToDialog, L'R');
-    EXPECT_EQ(count.keyDowns, 1) << Raw(openings[0].keysToDialog);
-    EXPECT_EQ(count.chars, 1) << Raw(openings[0].keysToDialog);
-    EXPECT_TRUE(KeysTo(log, standin::kBystanderTitle).empty()) << log.Text();
-    EXPECT_TRUE(KeysTo(log, standin::kThiefTitle).empty()) << log.Text();
+    ExpectAnsweredOnce(standIn, 'R', 1, kRestart);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -259,17 +174,13 @@ TEST_F(DormelloWatcherTest, WithBothTitlesOpenTheEnglishDialogIsTheOneAnswered) 
     Process dormello = StartDormelloUntilIdle(L"R,TRUE", folder_);
 
     ASSERT_TRUE(english.WaitForSelection(kRestart)) << english.Log().Text();
-    ASSERT_TRUE(LetThePreselectorWatchAWhile(english)) << english.Log().Text();
+    ASSERT_TRUE(english.StealAfter(kWatchAWhile)) << english.Log().Text();
     // The German dialog goes first: once it were alone it would be a dialog to answer.
     ASSERT_EQ(german.Command(L"close"), 1);
     ASSERT_EQ(english.Command(L"close"), 1);
 
     EXPECT_TRUE(german.Log().Lines("key").empty()) << german.Log().Text();
-    const auto openings = Openings(english.Log(), english.DialogTitle());
-    ASSERT_EQ(openings.size(), 1U);
-    const auto count = CountAltLetter(openings[0].keysToDialog, L'R');
-    EXPECT_EQ(count.keyDowns, 1) << Raw(openings[0].keysToDialog);
-    EXPECT_EQ(count.chars, 1) << Raw(openings[0].keysToDialog);
+    ExpectAnsweredOnce(english, 'R', 1, kRestart);
 }
 
 // Wine reports no renames, so a dialog that gets its title after it opened is found by
@@ -280,7 +191,7 @@ TEST_F(DormelloWatcherTest, ADialogTitledAfterItOpenedIsAnsweredOnceItHasTheTitl
     const EventLog& log = standIn.Log();
     ASSERT_EQ(standIn.Command(L"open titled=500"), 1);
     ASSERT_TRUE(standIn.WaitForSelection(kRestart)) << log.Text();
-    ASSERT_TRUE(LetThePreselectorWatchAWhile(standIn)) << log.Text();
+    ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << log.Text();
     ASSERT_EQ(standIn.Command(L"close"), 1);
 
     const auto lines = log.Lines();
@@ -292,14 +203,8 @@ TEST_F(DormelloWatcherTest, ADialogTitledAfterItOpenedIsAnsweredOnceItHasTheTitl
     ASSERT_NE(firstKey, lines.end()) << log.Text();
     EXPECT_GT(firstKey, retitled) << "typed into the dialog before it had the title:\n"
                                   << log.Text();
-    const auto openings = Openings(log, standIn.DialogTitle());
-    ASSERT_EQ(openings.size(), 1U);
-    const auto count = CountAltLetter(openings[0].keysToDialog, L'R');
-    EXPECT_EQ(count.keyDowns, 1) << Raw(openings[0].keysToDialog);
-    EXPECT_EQ(count.chars, 1) << Raw(openings[0].keysToDialog);
-    const double frequency = std::stod(lines.front().Field("qpf"));
-    std::cout << "[  MEASURE ] title to key: "
-              << static_cast<double>(firstKey->ticks - retitled->ticks) * 1000.0 / frequency
+    ExpectAnsweredOnce(standIn, 'R', 1, kRestart);
+    std::cout << "[  MEASURE ] title to key: " << TicksToMillis(firstKey->ticks - retitled->ticks)
               << " ms\n";
 }
 
@@ -316,20 +221,13 @@ TEST_F(DormelloWatcherTest, WithSCommaTrueShowsNoWindowAndStillAnswersTheDialog)
     // Alt+S selects the first option, which is already selected: the key itself is the
     // answer to look for.
     const auto answered = log.WaitFor([&](const LogLine& l) {
-        return l.event == "key" && l.Field("msg") == "WM_SYSCHAR" &&
-               (l.Field("char") == "s" || l.Field("char") == "S") &&
-               l.Field("top") == ToUtf8(standIn.DialogTitle());
+        return l.Field("msg") == "WM_SYSCHAR" && (l.Field("char") == "s" || l.Field("char") == "S");
     });
     ASSERT_TRUE(answered.has_value()) << log.Text();
-    ASSERT_TRUE(LetThePreselectorWatchAWhile(standIn)) << log.Text();
-    EXPECT_EQ(standIn.Command(L"selection"), 0);
+    ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << log.Text();
     ASSERT_EQ(standIn.Command(L"close"), 1);
 
-    const auto openings = Openings(log, standIn.DialogTitle());
-    ASSERT_EQ(openings.size(), 1U);
-    const auto count = CountAltLetter(openings[0].keysToDialog, L'S');
-    EXPECT_EQ(count.keyDowns, 1) << Raw(openings[0].keysToDialog);
-    EXPECT_EQ(count.chars, 1) << Raw(openings[0].keysToDialog);
+    ExpectAnsweredOnce(standIn, 'S', 1, 0);
     const auto visible = VisibleTopLevelWindows(dormello.Pid());
     EXPECT_TRUE(visible.empty()) << "visible: \"" << ToUtf8(WindowText(visible.front())) << "\"";
     EXPECT_TRUE(dormello.Running());

@@ -3,16 +3,17 @@
 // its commands open, hide, delay and disturb the dialog as asked.
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dialog_appearances.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/keys.h"
 #include "e2e/driver/shutdown_standin.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/standin/shutdown/protocol.h"
 
 namespace e2e {
 namespace {
@@ -42,20 +43,8 @@ std::vector<std::wstring> ButtonTexts(HWND dialog) {
     return texts;
 }
 
-bool HasKey(const std::vector<LogLine>& keys, const std::string& message, const std::string& ch) {
-    for (const auto& key : keys) {
-        if (key.Field("msg") == message && (ch.empty() || key.Field("char") == ch)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Counter ticks between two log lines, in milliseconds.
-double MillisBetween(const LogLine& from, const LogLine& to, const EventLog& log) {
-    const auto start = log.Lines("start");
-    const double frequency = start.empty() ? 0.0 : std::stod(start.front().Field("qpf"));
-    return frequency > 0 ? static_cast<double>(to.ticks - from.ticks) * 1000.0 / frequency : 0.0;
+double MillisBetween(const LogLine& from, const LogLine& to) {
+    return TicksToMillis(to.ticks - from.ticks);
 }
 
 class StandInTest : public testing::Test {
@@ -67,6 +56,9 @@ struct AccessLetterCase {
     const Language* language;
     wchar_t letter;
     int option;
+    // The dialog's shape: the key log and the dialog manager act in each loop that runs it.
+    const wchar_t* open;
+    const char* shape;
 };
 
 class StandInAccessLetter : public testing::TestWithParam<AccessLetterCase> {
@@ -77,7 +69,7 @@ class StandInAccessLetter : public testing::TestWithParam<AccessLetterCase> {
 TEST_P(StandInAccessLetter, AltPlusTheLetterTypedAsTheUserSelectsThatOptionAndIsLogged) {
     const auto& param = GetParam();
     auto standIn = ShutdownStandIn::Start(folder_, {.german = param.language->german});
-    ASSERT_EQ(standIn.Command(L"open"), 1);
+    ASSERT_EQ(standIn.Command(param.open), 1);
     HWND dialog = standIn.WaitForActiveDialog();
     ASSERT_NE(dialog, nullptr) << standIn.Log().Text();
     ASSERT_TRUE(standIn.WaitForSelection(0)) << "the first option starts selected";
@@ -86,22 +78,25 @@ TEST_P(StandInAccessLetter, AltPlusTheLetterTypedAsTheUserSelectsThatOptionAndIs
 
     EXPECT_TRUE(standIn.WaitForSelection(param.option)) << standIn.Log().Text();
     EXPECT_EQ(standIn.Command(L"selection"), param.option);
-    const auto keys = KeysTo(standIn.Log(), standIn.DialogTitle());
-    const std::string ch(1, static_cast<char>(towlower(param.letter)));
-    EXPECT_TRUE(HasKey(keys, "WM_SYSKEYDOWN", "")) << standIn.Log().Text();
-    EXPECT_TRUE(HasKey(keys, "WM_SYSCHAR", ch)) << standIn.Log().Text();
+    const auto appearances = ReadAppearances(standIn);
+    ASSERT_EQ(appearances.All().size(), 1U) << standIn.Log().Text();
+    const auto letter = static_cast<char>(param.letter);
+    EXPECT_EQ(appearances.All().front().AltDowns(letter), 1) << standIn.Log().Text();
+    EXPECT_EQ(appearances.All().front().AltChars(letter), 1) << standIn.Log().Text();
     EXPECT_TRUE(IsWindow(dialog)) << "an option letter must not close the dialog";
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialogs, StandInAccessLetter,
-                         testing::Values(AccessLetterCase{&kEnglish, L'R', 1},
-                                         AccessLetterCase{&kEnglish, L'M', 2},
-                                         AccessLetterCase{&kGerman, L'N', 1},
-                                         AccessLetterCase{&kGerman, L'M', 2}),
-                         [](const testing::TestParamInfo<AccessLetterCase>& tested) {
-                             return std::string(tested.param.language->name) + "_Alt" +
-                                    static_cast<char>(tested.param.letter);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, StandInAccessLetter,
+    testing::Values(AccessLetterCase{&kEnglish, L'R', 1, L"open", "Modeless"},
+                    AccessLetterCase{&kEnglish, L'M', 2, L"open modal", "Modal"},
+                    AccessLetterCase{&kGerman, L'N', 1, L"open thread", "OnASecondThread"},
+                    AccessLetterCase{&kGerman, L'M', 2, L"open thread modal foreground",
+                                     "OnASecondThreadModalInFront"}),
+    [](const testing::TestParamInfo<AccessLetterCase>& tested) {
+        return std::string(tested.param.language->name) + "_Alt" +
+               static_cast<char>(tested.param.letter) + "_" + tested.param.shape;
+    });
 
 class StandInLayout : public testing::TestWithParam<const Language*> {
   protected:
@@ -154,7 +149,7 @@ TEST_F(StandInTest, OpenedWithoutActivationLeavesTheFocusAndTheKeysWithTheOtherW
                     })
                     .has_value())
         << standIn.Log().Text();
-    EXPECT_TRUE(KeysTo(standIn.Log(), standIn.DialogTitle()).empty()) << standIn.Log().Text();
+    EXPECT_TRUE(ReadAppearances(standIn).All().front().keys.empty()) << standIn.Log().Text();
     EXPECT_EQ(standIn.Command(L"selection"), 0);
 }
 
@@ -169,7 +164,7 @@ TEST_F(StandInTest, DelayedOpeningCreatesTheDialogOnlyAfterTheDelay) {
     ASSERT_FALSE(commands.empty());
     ASSERT_EQ(created.size(), 1U);
     // A timer never fires early: the lower bound is exact.
-    EXPECT_GE(MillisBetween(commands.front(), created.front(), standIn.Log()), 300.0);
+    EXPECT_GE(MillisBetween(commands.front(), created.front()), 300.0);
 }
 
 TEST_F(StandInTest, HiddenOpeningMakesTheDialogFindableBeforeItIsShown) {
@@ -188,7 +183,7 @@ TEST_F(StandInTest, HiddenOpeningMakesTheDialogFindableBeforeItIsShown) {
     ASSERT_TRUE(shown.has_value()) << standIn.Log().Text();
     const auto created = standIn.Log().Lines("create");
     ASSERT_EQ(created.size(), 1U);
-    EXPECT_GE(MillisBetween(created.front(), *shown, standIn.Log()), 2000.0);
+    EXPECT_GE(MillisBetween(created.front(), *shown), 2000.0);
 }
 
 TEST_F(StandInTest, CloseCommandAndTheYesButtonEachCloseTheDialog) {
@@ -240,7 +235,10 @@ TEST_F(StandInTest, StealCommandTakesTheForegroundFromTheDialog) {
     ASSERT_NE(standIn.WaitForActiveDialog(), nullptr);
     EXPECT_EQ(standIn.Command(L"steal delay=100"), 1);
     EXPECT_TRUE(WaitUntil([&] { return IsForeground(standIn.Thief()); })) << standIn.Log().Text();
-    EXPECT_EQ(standIn.Command(L"bogus"), -2);
+    for (const wchar_t* unknown : {L"bogus", L"open bogus", L"open modal hidden=100",
+                                   L"open modal noactivate", L"open foreground noactivate"}) {
+        EXPECT_EQ(standIn.Command(unknown), standin::kUnknownCommand) << ToUtf8(unknown);
+    }
 }
 
 }  // namespace
