@@ -52,27 +52,44 @@ class StandInTest : public testing::Test {
     std::wstring folder_ = NewScratchFolder(L"standin");
 };
 
-struct AccessLetterCase {
+// The dialog in each shape the "open" command promises, seen from outside: one in front
+// before it is shown is already the foreground window when it is about to be shown (its
+// "show" line); one on a second thread belongs to a thread other than the control
+// window's. In each, the dialog manager acts on the access letters and the key log sees
+// every key, whichever loop runs the dialog.
+struct ShapeCase {
+    const char* shape;
+    const wchar_t* open;
+    bool inFrontBeforeShown;
+    bool ownThread;
     const Language* language;
     wchar_t letter;
     int option;
-    // The dialog's shape: the key log and the dialog manager act in each loop that runs it.
-    const wchar_t* open;
-    const char* shape;
 };
 
-class StandInAccessLetter : public testing::TestWithParam<AccessLetterCase> {
+class StandInShape : public testing::TestWithParam<ShapeCase> {
   protected:
-    std::wstring folder_ = NewScratchFolder(L"standin-letter");
+    std::wstring folder_ = NewScratchFolder(L"standin-shape");
 };
 
-TEST_P(StandInAccessLetter, AltPlusTheLetterTypedAsTheUserSelectsThatOptionAndIsLogged) {
+TEST_P(StandInShape, OpensAsTheCommandSaysAndAltPlusALetterTypedSelectsThatOptionAndIsLogged) {
     const auto& param = GetParam();
-    auto standIn = ShutdownStandIn::Start(folder_, {.german = param.language->german});
+    auto standIn =
+        ShutdownStandIn::Start(folder_, {.german = param.language->german, .bystander = true});
     ASSERT_EQ(standIn.Command(param.open), 1);
     HWND dialog = standIn.WaitForActiveDialog();
     ASSERT_NE(dialog, nullptr) << standIn.Log().Text();
     ASSERT_TRUE(standIn.WaitForSelection(0)) << "the first option starts selected";
+    // Written before the dialog became visible, so there by now.
+    const auto show = standIn.Log().Lines("show");
+    ASSERT_EQ(show.size(), 1U) << standIn.Log().Text();
+    EXPECT_EQ(show.front().Field("foreground") == show.front().Field("hwnd"),
+              param.inFrontBeforeShown)
+        << standIn.Log().Text();
+    HWND control = FindTopLevel(standin::kControlTitle, standIn.Proc().Pid());
+    EXPECT_EQ(
+        GetWindowThreadProcessId(dialog, nullptr) != GetWindowThreadProcessId(control, nullptr),
+        param.ownThread);
 
     ASSERT_TRUE(TypeInto(dialog, {Alt(param.letter)}, kDefaultTimeout));
 
@@ -87,15 +104,19 @@ TEST_P(StandInAccessLetter, AltPlusTheLetterTypedAsTheUserSelectsThatOptionAndIs
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Dialogs, StandInAccessLetter,
-    testing::Values(AccessLetterCase{&kEnglish, L'R', 1, L"open", "Modeless"},
-                    AccessLetterCase{&kEnglish, L'M', 2, L"open modal", "Modal"},
-                    AccessLetterCase{&kGerman, L'N', 1, L"open thread", "OnASecondThread"},
-                    AccessLetterCase{&kGerman, L'M', 2, L"open thread modal foreground",
-                                     "OnASecondThreadModalInFront"}),
-    [](const testing::TestParamInfo<AccessLetterCase>& tested) {
-        return std::string(tested.param.language->name) + "_Alt" +
-               static_cast<char>(tested.param.letter) + "_" + tested.param.shape;
+    Dialogs, StandInShape,
+    testing::Values(ShapeCase{"Modeless", L"open", false, false, &kEnglish, L'R', 1},
+                    ShapeCase{"Modal", L"open modal", false, false, &kEnglish, L'M', 2},
+                    ShapeCase{"ModalInFrontBeforeShown", L"open modal foreground", true, false,
+                              &kGerman, L'N', 1},
+                    ShapeCase{"InFrontWhileHidden", L"open foreground hidden=300", true, false,
+                              &kEnglish, L'R', 1},
+                    ShapeCase{"OnASecondThread", L"open thread", false, true, &kGerman, L'M', 2},
+                    ShapeCase{"OnASecondThreadModalInFrontBeforeShown",
+                              L"open thread modal foreground", true, true, &kEnglish, L'M', 2}),
+    [](const testing::TestParamInfo<ShapeCase>& tested) {
+        return std::string(tested.param.shape) + "_" + tested.param.language->name + "_Alt" +
+               static_cast<char>(tested.param.letter);
     });
 
 class StandInLayout : public testing::TestWithParam<const Language*> {
