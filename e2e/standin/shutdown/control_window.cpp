@@ -23,6 +23,7 @@ Shape ReadShape(Arguments& words) {
             .delayMs = words.Number(L"delay").value_or(0),
             .hiddenMs = words.Number(L"hidden").value_or(0),
             .titledMs = words.Number(L"titled").value_or(0),
+            .busyMs = words.Number(L"busy").value_or(0),
             .thiefMs = words.Number(L"thief")};
 }
 

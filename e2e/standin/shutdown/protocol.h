@@ -7,7 +7,7 @@
 // kControlTitle, takes commands as WM_COPYDATA with dwData == kCommandTag and the
 // command's UTF-16 text (no NUL) in lpData. SendMessage returns the answer:
 //   open [modal] [foreground] [noactivate] [thread] [delay=MS] [hidden=MS] [titled=MS]
-//        [thief=MS]
+//        [busy=MS] [thief=MS]
 //       Opens the shutdown dialog in one of the shapes real dialogs take:
 //       modal       run by DialogBox in a modal loop of its own, which shows it when its
 //                   queue first goes idle; otherwise modeless (CreateDialog), shown by
@@ -20,6 +20,8 @@
 //       hidden      created at once, shown MS later: FindWindow finds it hidden.
 //       titled      created under another title ("Untitled...", as long), given its
 //                   own MS later.
+//       busy        its initialisation (WM_INITDIALOG) takes MS: a modal dialog is shown
+//                   only after the messages that came meanwhile.
 //       thief       the Focus Thief takes the foreground MS after the dialog shows.
 //       Returns 1; 0 when a dialog is already open or pending; kUnknownCommand for a
 //       word it does not know or shapes that do not combine (modal with hidden or

@@ -171,6 +171,9 @@ void ShutdownDialog::Initialise() {
     if (shape_.hiddenMs > 0) {
         SetTimer(dialog_, kTimerShow, shape_.hiddenMs, nullptr);
     }
+    // Work that takes a while: the dialog's queue fills meanwhile, and a modal loop shows
+    // the dialog only once it has handled all of it.
+    Sleep(shape_.busyMs);
 }
 
 void ShutdownDialog::Show() {

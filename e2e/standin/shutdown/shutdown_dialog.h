@@ -19,6 +19,7 @@ struct Shape {
     UINT delayMs = 0;
     UINT hiddenMs = 0;
     UINT titledMs = 0;
+    UINT busyMs = 0;
     std::optional<UINT> thiefMs;
 };
 
