@@ -67,30 +67,18 @@ class EnvironmentSetting {
 };
 
 // What the volume control's log says: its process id, and when it retitled its window.
-// Its lines read "<qpc> pid=<pid> event <name> ...".
 struct VolumeControlLog {
     DWORD pid = 0;
     bool started = false;
     std::optional<std::int64_t> retitledTicks;
-    double frequency = 0;
 
     void Read(LogTail& tail) {
-        for (const auto& line : tail.ReadNewText()) {
-            const std::size_t space = line.find(' ');
-            if (space == std::string::npos || line.compare(space + 1, 4, "pid=") != 0) {
-                continue;
-            }
-            pid = static_cast<DWORD>(std::strtoul(line.c_str() + space + 5, nullptr, 10));
-            if (line.find(" event start ") != std::string::npos) {
-                started = true;
-                const std::size_t qpf = line.find("qpf=");
-                if (qpf != std::string::npos) {
-                    frequency = std::atof(line.c_str() + qpf + 4);
-                }
-            }
-            if (!retitledTicks && line.find(" event retitled ") != std::string::npos &&
-                line.find(e2e::ToUtf8(kRecordingTitle)) != std::string::npos) {
-                retitledTicks = std::strtoll(line.c_str(), nullptr, 10);
+        for (const auto& line : tail.ReadNew()) {
+            pid = line.pid;
+            started = started || line.event == "start";
+            if (!retitledTicks && line.event == "retitled" &&
+                line.Field("title") == e2e::ToUtf8(kRecordingTitle)) {
+                retitledTicks = line.ticks;
             }
         }
     }
@@ -177,10 +165,9 @@ void Run(const LauncherPlan& plan, LauncherResult& result, const std::wstring& f
                       ") without \"Recording Control\" being the active window";
         Say(result.note);
     }
-    if (volumeLog.retitledTicks && volumeLog.frequency > 0) {
+    if (volumeLog.retitledTicks) {
         // The stand-in's counter is this process's counter: one machine, one clock.
-        result.retitledAfterMs =
-            1000.0 * static_cast<double>(*volumeLog.retitledTicks) / volumeLog.frequency - start;
+        result.retitledAfterMs = e2e::TicksToMillis(*volumeLog.retitledTicks) - start;
     }
     EndVolumeControl(tail, volumeLog);
 }

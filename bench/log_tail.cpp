@@ -8,7 +8,7 @@ LogTail::~LogTail() {
     }
 }
 
-std::vector<std::string> LogTail::ReadNewText() {
+std::vector<e2e::LogLine> LogTail::ReadNew() {
     if (file_ == INVALID_HANDLE_VALUE) {
         // The writer may not have created the file yet; it is opened at the first look
         // that finds it, and read from its start.
@@ -26,27 +26,13 @@ std::vector<std::string> LogTail::ReadNewText() {
     while (ReadFile(file_, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
         partial_.append(buffer, read);
     }
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end = partial_.find('\n'); end != std::string::npos;
-         start = end + 1, end = partial_.find('\n', start)) {
-        std::string line = partial_.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(std::move(line));
-    }
-    partial_.erase(0, start);
-    return lines;
-}
-
-std::vector<e2e::LogLine> LogTail::ReadNew() {
     std::vector<e2e::LogLine> parsed;
-    for (const auto& line : ReadNewText()) {
+    for (const auto& line : e2e::CompleteLines(partial_)) {
         if (auto logLine = e2e::ParseLogLine(line)) {
             parsed.push_back(std::move(*logLine));
         }
     }
+    partial_.erase(0, partial_.rfind('\n') + 1);
     return parsed;
 }
 

@@ -20,8 +20,6 @@ class LogTail {
     // The lines ended by '\n' since the last call, parsed as the e2e driver parses them
     // (lines that do not parse are left out).
     std::vector<e2e::LogLine> ReadNew();
-    // The same lines as raw text.
-    std::vector<std::string> ReadNewText();
 
   private:
     std::wstring path_;

@@ -10,6 +10,7 @@
 #include "bench/clock.h"
 #include "bench/log_tail.h"
 #include "bench/process_cpu.h"
+#include "e2e/driver/dialog_appearances.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/shutdown_standin.h"
@@ -28,84 +29,42 @@ void Say(const std::string& name, const std::string& text) {
 // Follows the stand-in's log through one opening after another.
 class DialogTracker {
   public:
-    DialogTracker(std::wstring logPath, std::string title, WORD virtualKey)
-        : tail_(std::move(logPath)), title_(std::move(title)), virtualKey_(virtualKey) {}
+    DialogTracker(std::wstring logPath, const std::wstring& dialogTitle, char key)
+        : tail_(std::move(logPath)), appearances_(dialogTitle), key_(key) {}
 
     // Reads what the stand-in logged since the last call.
     void Update() {
         for (const auto& line : tail_.ReadNew()) {
-            Feed(line);
+            appearances_.Add(line);
         }
     }
-    // Forgets the last opening; the next "create" starts a new one.
-    void NextOpening() {
-        created_.reset();
-        shown_.reset();
-        key_.reset();
-        withoutAlt_ = false;
+    size_t Count() const { return appearances_.All().size(); }
+    const e2e::Appearance& Last() const { return appearances_.All().back(); }
+    // The key-down in the last appearance, once it came.
+    const e2e::LogLine* Key() const {
+        return Count() == 0 ? nullptr : Last().FirstKeyDownAfterShown(key_);
     }
-    bool KeyArrived() const { return key_.has_value(); }
-    std::optional<double> LatencyMs() const { return Between(shown_, key_); }
-    std::optional<double> CreateToShownMs() const { return Between(created_, shown_); }
-    int StrayKeys() const { return strayKeys_; }
-    bool KeyCameWithoutAlt() const { return withoutAlt_; }
+    int StrayKeys() const { return static_cast<int>(appearances_.StrayKeys().size()); }
 
   private:
-    void Feed(const e2e::LogLine& line) {
-        if (line.event == "start") {
-            frequency_ = std::atof(line.Field("qpf").c_str());
-        } else if (line.event == "create") {
-            created_ = line.ticks;
-        } else if (line.event == "shown") {
-            shown_ = line.ticks;
-        } else if (line.event == "key") {
-            if (line.Field("top") != title_) {
-                ++strayKeys_;
-            } else if (!key_ && shown_ &&
-                       std::strtoul(line.Field("wparam").c_str(), nullptr, 16) == virtualKey_) {
-                // With Alt held the key comes as WM_SYSKEYDOWN. Under Wine the Alt state
-                // has (rarely) been lost between the Alt and the key; the key still
-                // arrived, as WM_KEYDOWN, and is counted apart.
-                const std::string msg = line.Field("msg");
-                if (msg == "WM_SYSKEYDOWN" || msg == "WM_KEYDOWN") {
-                    key_ = line.ticks;
-                    withoutAlt_ = msg == "WM_KEYDOWN";
-                }
-            }
-        }
-    }
-
-    std::optional<double> Between(std::optional<std::int64_t> from,
-                                  std::optional<std::int64_t> to) const {
-        if (!from || !to || frequency_ <= 0) {
-            return std::nullopt;
-        }
-        return 1000.0 * static_cast<double>(*to - *from) / frequency_;
-    }
-
     LogTail tail_;
-    std::string title_;
-    WORD virtualKey_;
-    double frequency_ = 0;
-    std::optional<std::int64_t> created_;
-    std::optional<std::int64_t> shown_;
-    std::optional<std::int64_t> key_;
-    int strayKeys_ = 0;
-    bool withoutAlt_ = false;
+    e2e::DialogAppearances appearances_;
+    char key_;
 };
 
 // Opens the dialog and waits up to `timeout` for the key; closing is left to the caller.
-void OpenAndWaitForKey(const e2e::ShutdownStandIn& standIn, DialogTracker& tracker,
+// False when no key came.
+bool OpenAndWaitForKey(const e2e::ShutdownStandIn& standIn, DialogTracker& tracker,
                        e2e::Millis timeout) {
     tracker.Update();
-    tracker.NextOpening();
+    const size_t before = tracker.Count();
     if (standIn.Command(L"open") != 1) {
         throw std::runtime_error("the stand-in would not open its dialog");
     }
-    e2e::WaitUntil(
+    return e2e::WaitUntil(
         [&] {
             tracker.Update();
-            return tracker.KeyArrived();
+            return tracker.Count() > before && tracker.Key() != nullptr;
         },
         timeout);
 }
@@ -129,12 +88,7 @@ void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result
     auto standIn = e2e::ShutdownStandIn::Start(folder);
     logPath = standIn.Log().Path();
     result.standInStartCpuSeconds = CpuSeconds(standIn.Proc().Handle(), standIn.Proc().Pid());
-    const SHORT scan = VkKeyScanW(plan.key);
-    if (scan == -1) {
-        throw std::runtime_error("no key types the chosen character");
-    }
-    DialogTracker tracker(standIn.Log().Path(), e2e::ToUtf8(standIn.DialogTitle()),
-                          static_cast<WORD>(scan & 0xFF));
+    DialogTracker tracker(standIn.Log().Path(), standIn.DialogTitle(), static_cast<char>(plan.key));
 
     Say(kind.name, "starting " + e2e::ToUtf8(kind.exe));
     auto watcher = e2e::Process::Start(e2e::ExePath(kind.exe), kind.args, folder);
@@ -143,8 +97,7 @@ void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result
                         plan.startTimeout)) {
         throw std::runtime_error("it showed no window within the start timeout");
     }
-    OpenAndWaitForKey(standIn, tracker, plan.startTimeout);
-    const bool warmedUp = tracker.KeyArrived();
+    const bool warmedUp = OpenAndWaitForKey(standIn, tracker, plan.startTimeout);
     Close(standIn);
     if (!warmedUp) {
         throw std::runtime_error("it did not answer a first dialog");
@@ -183,9 +136,14 @@ void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result
         Sleep(static_cast<DWORD>(opening.gapBeforeCloseMs));
         Close(standIn);
         tracker.Update();
-        opening.latencyMs = tracker.LatencyMs();
-        opening.createToShownMs = tracker.CreateToShownMs();
-        opening.withoutAlt = tracker.KeyCameWithoutAlt();
+        const e2e::Appearance& dialog = tracker.Last();
+        if (dialog.shownAt) {
+            opening.createToShownMs = e2e::TicksToMillis(*dialog.shownAt - dialog.createdAt);
+        }
+        if (const e2e::LogLine* key = tracker.Key()) {
+            opening.latencyMs = e2e::TicksToMillis(key->ticks - *dialog.shownAt);
+            opening.withoutAlt = key->Field("msg") == "WM_KEYDOWN";
+        }
         result.openings.push_back(opening);
         if ((i + 1) % 25 == 0 || i + 1 == plan.openings) {
             Say(kind.name, std::to_string(i + 1) + " done, " + std::to_string(result.Answered()) +

@@ -62,10 +62,7 @@ int Run() {
     if (!shown || !key) Fail("no key reached the dialog:\n" + standIn.Log().Text());
     if (!standIn.WaitForSelection(1, kPatience)) Fail("Restart did not become selected");
 
-    const auto start = standIn.Log().Lines("start");
-    const double frequency = start.empty() ? 0 : std::stod(start.front().Field("qpf"));
-    const double ms =
-        frequency > 0 ? 1000.0 * static_cast<double>(key->ticks - shown->ticks) / frequency : -1;
+    const double ms = e2e::TicksToMillis(key->ticks - shown->ticks);
     const auto selected = standIn.Command(L"selection");
     char line[200];
     std::snprintf(line, sizeof line, "Alt+%s arrived in the dialog %.1f ms after it was shown",

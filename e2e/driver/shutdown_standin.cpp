@@ -5,7 +5,7 @@
 #include "e2e/driver/environment.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/windows.h"
-#include "e2e/standin_shutdown.h"
+#include "e2e/standin/shutdown/protocol.h"
 
 namespace e2e {
 
@@ -70,6 +70,13 @@ HWND ShutdownStandIn::WaitForActiveDialog(Millis timeout) const {
     return IsForeground(dialog) ? dialog : nullptr;
 }
 
+bool ShutdownStandIn::StealAfter(Millis hold) const {
+    const size_t stealsBefore = log_.Lines("steal").size();
+    return Command(L"steal delay=" + std::to_wstring(hold.count())) == 1 &&
+           WaitUntil([&] { return log_.Lines("steal").size() > stealsBefore; },
+                     hold + kDefaultTimeout);
+}
+
 bool ShutdownStandIn::WaitForSelection(int index, Millis timeout) const {
     // The log's latest word on the open dialog: "create" gives the first selection,
     // each "selection" a change, and "close" ends it.
@@ -95,16 +102,6 @@ HWND ShutdownStandIn::Bystander() const {
 
 HWND ShutdownStandIn::Thief() const {
     return FindTopLevel(standin::kThiefTitle, process_.Pid(), true);
-}
-
-std::vector<LogLine> KeysTo(const EventLog& log, const std::wstring& top) {
-    std::vector<LogLine> keys;
-    for (auto& line : log.Lines("key")) {
-        if (line.Field("top") == ToUtf8(top)) {
-            keys.push_back(std::move(line));
-        }
-    }
-    return keys;
 }
 
 }  // namespace e2e

@@ -16,9 +16,6 @@ struct StandInOptions {
     bool bystander = false;
 };
 
-// The key lines of a stand-in's log that went to windows titled `top`.
-std::vector<LogLine> KeysTo(const EventLog& log, const std::wstring& top);
-
 class ShutdownStandIn {
   public:
     // Starts the stand-in from the exe folder with a new log in `folder`, and waits
@@ -26,7 +23,7 @@ class ShutdownStandIn {
     // foreground window). Throws std::runtime_error when it does not come up.
     static ShutdownStandIn Start(const std::wstring& folder, StandInOptions options = {});
 
-    // Sends one command (see standin_shutdown.h) and returns the stand-in's answer.
+    // Sends one command (see e2e/standin/shutdown/protocol.h) and returns the stand-in's answer.
     // Throws std::runtime_error when the stand-in does not answer.
     LRESULT Command(const std::wstring& text) const;
     // The dialog's title in this stand-in's language.
@@ -35,6 +32,9 @@ class ShutdownStandIn {
     HWND Dialog() const;
     // Waits until the dialog is shown and is the foreground window.
     HWND WaitForActiveDialog(Millis timeout = kDefaultTimeout) const;
+    // Leaves the desktop as it is for `hold`, as the stand-in's own timer measures it; then
+    // its Focus Thief takes the foreground. False when the stand-in never got there.
+    bool StealAfter(Millis hold) const;
     // Waits until the log reports the option at `index` as the open dialog's selection.
     bool WaitForSelection(int index, Millis timeout = kDefaultTimeout) const;
     HWND Bystander() const;

@@ -16,7 +16,7 @@
 #include "e2e/driver/shutdown_standin.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/windows.h"
-#include "e2e/standin_shutdown.h"
+#include "e2e/standin/shutdown/protocol.h"
 
 namespace e2e {
 namespace {
@@ -43,7 +43,7 @@ TEST(QuoteArgument, EveryArgumentIsReadBackUnchanged) {
     }
 }
 
-TEST(ParseLogLine, ReadsCounterEventAndFields) {
+TEST(ParseLogLine, ReadsCounterPidEventAndFieldsAsTheStandInsWriteThem) {
     struct Case {
         std::string line;
         std::string event;
@@ -51,21 +51,31 @@ TEST(ParseLogLine, ReadsCounterEventAndFields) {
         std::string value;
     };
     const std::vector<Case> cases{
-        {"12 start pid=4 qpf=10000000", "start", "qpf", "10000000"},
-        {"13 key msg=WM_SYSCHAR top=\"Shut Down Windows\" char=\"r\"", "key", "top",
+        {"12 4 start qpf=10000000", "start", "qpf", "10000000"},
+        {"13 4 key msg=WM_SYSCHAR char=\"r\" top=\"Shut Down Windows\"", "key", "top",
          "Shut Down Windows"},
-        {"14 key msg=WM_CHAR char=\"\"\"", "key", "char", "\""},
-        {"15 key msg=WM_CHAR char=\" \" id=3", "key", "char", " "},
-        {"16 help", "help", "missing", ""},
+        {"14 4 key msg=WM_CHAR char=\"\\\"\" id=3", "key", "char", "\""},
+        {"15 4 key msg=WM_CHAR char=\" \" id=3", "key", "id", "3"},
+        {"16 4 retitled title=\"a \\\\ b\\x09\"", "retitled", "title", "a \\ b\t"},
+        {"17 4 help", "help", "missing", ""},
     };
     for (const auto& c : cases) {
         const auto parsed = ParseLogLine(c.line);
         ASSERT_TRUE(parsed.has_value()) << c.line;
+        EXPECT_EQ(parsed->pid, 4U) << c.line;
         EXPECT_EQ(parsed->event, c.event) << c.line;
         EXPECT_EQ(parsed->Field(c.field), c.value) << c.line;
     }
-    EXPECT_FALSE(ParseLogLine("not a counter").has_value());
-    EXPECT_FALSE(ParseLogLine("").has_value());
+    const auto typed = ParseLogLine("18 4 key msg=WM_SYSKEYDOWN key=P lparam=0x20190001");
+    ASSERT_TRUE(typed.has_value());
+    EXPECT_EQ(typed->KeyText(), "WM_SYSKEYDOWN P");
+    EXPECT_TRUE(typed->IsTypedKeyDown());
+    // A repeat count of 0: the menu code posted it to itself.
+    EXPECT_FALSE(
+        ParseLogLine("19 4 key msg=WM_KEYDOWN key=RETURN lparam=0x00000000")->IsTypedKeyDown());
+    for (const char* bad : {"", "not a counter", "20 start", "21 4 t title=\"unclosed"}) {
+        EXPECT_FALSE(ParseLogLine(bad).has_value()) << bad;
+    }
 }
 
 class DriverActions : public testing::Test {

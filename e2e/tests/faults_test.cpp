@@ -6,8 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdint>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dialog_appearances.h"
 #include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/event_log.h"
@@ -25,98 +24,10 @@
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
-#include "e2e/standin_shutdown.h"
+#include "e2e/standin/shutdown/protocol.h"
 
 namespace e2e {
 namespace {
-
-std::string Raw(const std::vector<LogLine>& lines) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += line.raw + "\n";
-    }
-    return text;
-}
-
-// What one appearance of the stand-in's dialog saw, from its "create" line to its
-// "close" line. The stand-in has at most one dialog at a time and logs in order, so
-// every key line between the two that names the dialog as its top-level window went to
-// this appearance and no other.
-struct Appearance {
-    std::string hwnd;
-    // How long the dialog was the active window (WM_ACTIVATE, not WA_INACTIVE): from
-    // each activation to the next deactivation or to its close, summed.
-    double activeMs = 0.0;
-    bool everActive = false;
-    int altDowns = 0;  // WM_SYSKEYDOWN of the letter's key
-    int altChars = 0;  // WM_SYSCHAR of the letter, either case
-    std::vector<LogLine> keys;
-};
-
-struct AppearanceLog {
-    std::vector<Appearance> appearances;
-    // Key lines of the stand-in outside every appearance or to another of its windows.
-    std::vector<LogLine> strayKeys;
-};
-
-AppearanceLog ReadAppearances(const EventLog& log, const std::wstring& dialogTitle,
-                              wchar_t letter) {
-    const std::string title = ToUtf8(dialogTitle);
-    const unsigned long virtualKey = static_cast<unsigned long>(VkKeyScanW(letter) & 0xFF);
-    const int lower = std::tolower(static_cast<unsigned char>(letter));
-    AppearanceLog result;
-    double qpf = 1.0;
-    bool open = false;
-    // The tick of the current activation; -1 while the dialog is not active.
-    std::int64_t activeSince = -1;
-    const auto toMs = [&](std::int64_t ticks) { return static_cast<double>(ticks) * 1000.0 / qpf; };
-    for (auto& line : log.Lines()) {
-        if (line.event == "start") {
-            qpf = std::stod(line.Field("qpf"));
-        } else if (line.event == "create") {
-            result.appearances.push_back({.hwnd = line.Field("hwnd")});
-            open = true;
-            activeSince = -1;
-        } else if (!open) {
-            if (line.event == "key") {
-                result.strayKeys.push_back(std::move(line));
-            }
-        } else if (line.event == "activate" &&
-                   line.Field("hwnd") == result.appearances.back().hwnd) {
-            Appearance& now = result.appearances.back();
-            if (line.Field("state") != "0") {
-                now.everActive = true;
-                if (activeSince < 0) activeSince = line.ticks;
-            } else if (activeSince >= 0) {
-                now.activeMs += toMs(line.ticks - activeSince);
-                activeSince = -1;
-            }
-        } else if (line.event == "key") {
-            if (line.Field("top") != title) {
-                result.strayKeys.push_back(std::move(line));
-                continue;
-            }
-            Appearance& now = result.appearances.back();
-            if (line.Field("msg") == "WM_SYSKEYDOWN" &&
-                std::stoul(line.Field("wparam"), nullptr, 16) == virtualKey) {
-                ++now.altDowns;
-            }
-            const std::string ch = line.Field("char");
-            if (line.Field("msg") == "WM_SYSCHAR" && ch.size() == 1 &&
-                std::tolower(static_cast<unsigned char>(ch[0])) == lower) {
-                ++now.altChars;
-            }
-            now.keys.push_back(std::move(line));
-        } else if (line.event == "close") {
-            if (activeSince >= 0) {
-                result.appearances.back().activeMs += toMs(line.ticks - activeSince);
-                activeSince = -1;
-            }
-            open = false;
-        }
-    }
-    return result;
-}
 
 class FaultsTest : public testing::Test {
   protected:
@@ -160,16 +71,13 @@ TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatSta
     // One appearance left open: the watcher survived the flapping and answers it.
     ASSERT_EQ(standIn.Command(L"open"), 1);
     EXPECT_TRUE(standIn.WaitForSelection(kRestart)) << Describe(dormello);
-    // Time for a second key to arrive, should one come: the Focus Thief takes the
-    // foreground only after the stand-in's timer has run.
-    const size_t stealsBefore = log.Lines("steal").size();
-    ASSERT_EQ(standIn.Command(L"steal delay=750"), 1);
-    ASSERT_TRUE(WaitUntil([&] { return log.Lines("steal").size() > stealsBefore; }));
+    // Time for a second key to arrive, should one come.
+    ASSERT_TRUE(standIn.StealAfter(Millis{750})) << log.Text();
     ASSERT_EQ(standIn.Command(L"close"), 1);
     EXPECT_TRUE(dormello.Running()) << Describe(dormello);
 
-    const auto read = ReadAppearances(log, standIn.DialogTitle(), L'R');
-    ASSERT_EQ(read.appearances.size(), static_cast<size_t>(kFlaps + 1));
+    const auto read = ReadAppearances(standIn);
+    ASSERT_EQ(read.All().size(), static_cast<size_t>(kFlaps + 1));
     struct Bin {
         const char* name;
         double below;
@@ -180,25 +88,26 @@ TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatSta
                           {"30-100 ms", 100.0},  {"100-300 ms", 300.0}, {"300-500 ms", 500.0},
                           {">=500 ms", 1e300}};
     int reallyOpen = 0;
-    for (size_t i = 0; i < read.appearances.size(); ++i) {
-        const Appearance& a = read.appearances[i];
+    for (size_t i = 0; i < read.All().size(); ++i) {
+        const Appearance& a = read.All()[i];
         SCOPED_TRACE("appearance " + std::to_string(i + 1) + " (" + a.hwnd + "), active " +
                      std::to_string(a.activeMs) + " ms");
-        EXPECT_LE(a.altDowns, 1) << Raw(a.keys);
-        EXPECT_LE(a.altChars, 1) << Raw(a.keys);
+        EXPECT_LE(a.AltDowns('R'), 1) << RawText(a.keys);
+        EXPECT_LE(a.AltChars('R'), 1) << RawText(a.keys);
         if (a.activeMs >= kReallyOpenMs) {
             ++reallyOpen;
-            EXPECT_EQ(a.altDowns, 1) << Raw(a.keys);
-            EXPECT_EQ(a.altChars, 1) << Raw(a.keys);
+            EXPECT_EQ(a.AltDowns('R'), 1) << RawText(a.keys);
+            EXPECT_EQ(a.AltChars('R'), 1) << RawText(a.keys);
         }
-        auto bin = !a.everActive ? bins.begin()
-                                 : std::find_if(bins.begin() + 1, bins.end(),
-                                                [&](const Bin& b) { return a.activeMs < b.below; });
+        auto bin = !a.activatedAt ? bins.begin()
+                                  : std::find_if(bins.begin() + 1, bins.end(), [&](const Bin& b) {
+                                        return a.activeMs < b.below;
+                                    });
         ++bin->count;
-        bin->answered += a.altChars > 0 ? 1 : 0;
+        bin->answered += a.AltChars('R') > 0 ? 1 : 0;
     }
     EXPECT_GE(reallyOpen, 1);
-    EXPECT_TRUE(read.strayKeys.empty()) << Raw(read.strayKeys);
+    EXPECT_TRUE(read.StrayKeys().empty()) << RawText(read.StrayKeys());
 
     std::ostringstream report;
     for (const auto& bin : bins) {
@@ -325,14 +234,14 @@ TEST_F(FaultsTest, FocusThiefBetweenFindingAndTypingReceivesNoKeystroke) {
         ASSERT_EQ(standIn.Command(L"close"), 1);
     }
 
-    const auto read = ReadAppearances(log, standIn.DialogTitle(), L'R');
-    ASSERT_EQ(read.appearances.size(), static_cast<size_t>(kRounds));
-    for (size_t i = 0; i < read.appearances.size(); ++i) {
-        EXPECT_LE(read.appearances[i].altDowns, 1) << Raw(read.appearances[i].keys);
-        EXPECT_LE(read.appearances[i].altChars, 1) << Raw(read.appearances[i].keys);
+    const auto read = ReadAppearances(standIn);
+    ASSERT_EQ(read.All().size(), static_cast<size_t>(kRounds));
+    for (const Appearance& a : read.All()) {
+        EXPECT_LE(a.AltDowns('R'), 1) << RawText(a.keys);
+        EXPECT_LE(a.AltChars('R'), 1) << RawText(a.keys);
     }
     // Whatever the stand-in logged outside the dialog: the thief's keys among them.
-    EXPECT_TRUE(read.strayKeys.empty()) << Raw(read.strayKeys);
+    EXPECT_TRUE(read.StrayKeys().empty()) << RawText(read.StrayKeys());
     std::cout << "[  MEASURE ] the dialog got its key after being brought back in "
               << answeredAfterReturn << " of " << kRounds << " rounds\n";
     RecordProperty("answered_after_return", std::to_string(answeredAfterReturn));

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "e2e/driver/environment.h"
+#include "e2e/driver/event_log.h"
 #include "e2e/driver/form_check.h"
 #include "e2e/driver/keys.h"
 #include "e2e/driver/own_form.h"
@@ -188,7 +189,7 @@ class LauncherTest : public testing::Test {
 
     // Waits until the volume controls' log shows `event`.
     bool WaitForEvent(const std::string& event, Millis timeout) const {
-        return log_.WaitFor([&](const VolumeLogLine& l) { return l.IsEvent(event); }, timeout)
+        return log_.WaitFor([&](const LogLine& l) { return l.event == event; }, timeout)
             .has_value();
     }
 
@@ -200,7 +201,7 @@ class LauncherTest : public testing::Test {
     }
 
     std::wstring folder_ = NewScratchFolder(L"sonvik");
-    VolumeLog log_{folder_ + L"\\sndvol32.log"};
+    EventLog log_{folder_ + L"\\sndvol32.log"};
 
   private:
     void NoteVisibleWindows(LauncherRun& run) const {
@@ -221,46 +222,6 @@ class LauncherTest : public testing::Test {
     std::vector<Process> volumeControls_;
     Process launcher_;
 };
-
-// ---- The volume control's log, as the tests read it ---------------------------------
-
-TEST(VolumeControlLog, ReadsKeyAndEventLinesAsTheStandInWritesThem) {
-    const auto key = ParseVolumeLogLine(
-        "25605010010 pid=344 key WM_SYSKEYDOWN vk=0x50 P lp=0x20190001 hwnd=0x00050074 "
-        "class=StandinVolumeControl title=\"Volume Control\" via=main");
-    ASSERT_TRUE(key.has_value());
-    EXPECT_EQ(key->ticks, 25605010010);
-    EXPECT_EQ(key->pid, 344U);
-    EXPECT_EQ(key->KeyText(), "WM_SYSKEYDOWN P");
-    EXPECT_EQ(key->Field("title"), "Volume Control");
-    EXPECT_TRUE(key->IsTypedKeyDown());
-
-    const auto synthetic = ParseVolumeLogLine(
-        "2 pid=344 key WM_KEYDOWN vk=0x0D RETURN lp=0x00000000 hwnd=0x00050074 "
-        "class=StandinVolumeControl title=\"Volume Control\" via=hook synthetic");
-    ASSERT_TRUE(synthetic.has_value());
-    EXPECT_EQ(synthetic->KeyText(), "WM_KEYDOWN RETURN");
-    EXPECT_FALSE(synthetic->IsTypedKeyDown());
-
-    const auto character = ParseVolumeLogLine(
-        "3 pid=7 key WM_CHAR ch=0x0020 ' ' lp=0x00390001 hwnd=0x00000001 class=Button "
-        "title=\"a \\\"b\\\" \\\\ c\\x09\" via=hook");
-    ASSERT_TRUE(character.has_value());
-    EXPECT_TRUE(character->HasWord("' '"));
-    EXPECT_EQ(character->Field("title"), "a \"b\" \\ c\t");
-    EXPECT_EQ(character->Field("via"), "hook");
-    EXPECT_FALSE(character->IsTypedKeyDown());
-
-    const auto event = ParseVolumeLogLine(
-        "4 pid=7 event window-shown hwnd=0x00000001 title=\"Volume Control\" show=1 foreground=1");
-    ASSERT_TRUE(event.has_value());
-    EXPECT_TRUE(event->IsEvent("window-shown"));
-    EXPECT_EQ(event->Field("foreground"), "1");
-
-    EXPECT_FALSE(ParseVolumeLogLine("").has_value());
-    EXPECT_FALSE(ParseVolumeLogLine("5 key WM_CHAR").has_value()) << "no pid";
-    EXPECT_FALSE(ParseVolumeLogLine("6 pid=7 event t title=\"unclosed").has_value());
-}
 
 // ---- The volume control turns to its recording view ---------------------------------
 
@@ -382,7 +343,7 @@ class LauncherWithRecordingControlOpen : public LauncherTest,
         return FindTopLevel(kRecordingControlTitle, volume.Pid(), true);
     }
 
-    AlreadyOpenRun RunOnce(const AlreadyOpenCase& param, Process& first, const VolumeLog& firstLog);
+    AlreadyOpenRun RunOnce(const AlreadyOpenCase& param, Process& first, const EventLog& firstLog);
 };
 
 // What one run of the scenario showed: nothing when all went as it should.
@@ -400,8 +361,7 @@ struct AlreadyOpenRun {
 constexpr int kAlreadyOpenRuns = 3;
 
 AlreadyOpenRun LauncherWithRecordingControlOpen::RunOnce(const AlreadyOpenCase& param,
-                                                         Process& first,
-                                                         const VolumeLog& firstLog) {
+                                                         Process& first, const EventLog& firstLog) {
     AlreadyOpenRun result;
     std::ostringstream faults;
     const auto expect = [&](bool holds, const std::string& what) {
@@ -468,8 +428,8 @@ TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesT
             ASSERT_TRUE(WaitUntil([] { return VolumeControlWindows().empty(); }));
             DeleteFileW(log_.Path().c_str());
         }
-        const VolumeLog firstLog(folder_ + L"\\first-sndvol32-" + std::to_wstring(attempt) +
-                                 L".log");
+        const EventLog firstLog(folder_ + L"\\first-sndvol32-" + std::to_wstring(attempt) +
+                                L".log");
         Process first = Process::Start(InstalledVolumeControlPath(),
                                        VolumeArguments({.logPath = firstLog.Path()}), folder_);
         const AlreadyOpenRun result = RunOnce(param, first, firstLog);

@@ -3,16 +3,17 @@
 // its commands open, hide, delay and disturb the dialog as asked.
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <string>
 #include <vector>
 
+#include "e2e/driver/dialog_appearances.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/keys.h"
 #include "e2e/driver/shutdown_standin.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/standin/shutdown/protocol.h"
 
 namespace e2e {
 namespace {
@@ -42,20 +43,8 @@ std::vector<std::wstring> ButtonTexts(HWND dialog) {
     return texts;
 }
 
-bool HasKey(const std::vector<LogLine>& keys, const std::string& message, const std::string& ch) {
-    for (const auto& key : keys) {
-        if (key.Field("msg") == message && (ch.empty() || key.Field("char") == ch)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Counter ticks between two log lines, in milliseconds.
-double MillisBetween(const LogLine& from, const LogLine& to, const EventLog& log) {
-    const auto start = log.Lines("start");
-    const double frequency = start.empty() ? 0.0 : std::stod(start.front().Field("qpf"));
-    return frequency > 0 ? static_cast<double>(to.ticks - from.ticks) * 1000.0 / frequency : 0.0;
+double MillisBetween(const LogLine& from, const LogLine& to) {
+    return TicksToMillis(to.ticks - from.ticks);
 }
 
 class StandInTest : public testing::Test {
@@ -63,45 +52,72 @@ class StandInTest : public testing::Test {
     std::wstring folder_ = NewScratchFolder(L"standin");
 };
 
-struct AccessLetterCase {
+// The dialog in each shape the "open" command promises, seen from outside: one in front
+// before it is shown is already the foreground window when it is about to be shown (its
+// "show" line); one on a second thread belongs to a thread other than the control
+// window's. In each, the dialog manager acts on the access letters and the key log sees
+// every key, whichever loop runs the dialog.
+struct ShapeCase {
+    const char* shape;
+    const wchar_t* open;
+    bool inFrontBeforeShown;
+    bool ownThread;
     const Language* language;
     wchar_t letter;
     int option;
 };
 
-class StandInAccessLetter : public testing::TestWithParam<AccessLetterCase> {
+class StandInShape : public testing::TestWithParam<ShapeCase> {
   protected:
-    std::wstring folder_ = NewScratchFolder(L"standin-letter");
+    std::wstring folder_ = NewScratchFolder(L"standin-shape");
 };
 
-TEST_P(StandInAccessLetter, AltPlusTheLetterTypedAsTheUserSelectsThatOptionAndIsLogged) {
+TEST_P(StandInShape, OpensAsTheCommandSaysAndAltPlusALetterTypedSelectsThatOptionAndIsLogged) {
     const auto& param = GetParam();
-    auto standIn = ShutdownStandIn::Start(folder_, {.german = param.language->german});
-    ASSERT_EQ(standIn.Command(L"open"), 1);
+    auto standIn =
+        ShutdownStandIn::Start(folder_, {.german = param.language->german, .bystander = true});
+    ASSERT_EQ(standIn.Command(param.open), 1);
     HWND dialog = standIn.WaitForActiveDialog();
     ASSERT_NE(dialog, nullptr) << standIn.Log().Text();
     ASSERT_TRUE(standIn.WaitForSelection(0)) << "the first option starts selected";
+    // Written before the dialog became visible, so there by now.
+    const auto show = standIn.Log().Lines("show");
+    ASSERT_EQ(show.size(), 1U) << standIn.Log().Text();
+    EXPECT_EQ(show.front().Field("foreground") == show.front().Field("hwnd"),
+              param.inFrontBeforeShown)
+        << standIn.Log().Text();
+    HWND control = FindTopLevel(standin::kControlTitle, standIn.Proc().Pid());
+    EXPECT_EQ(
+        GetWindowThreadProcessId(dialog, nullptr) != GetWindowThreadProcessId(control, nullptr),
+        param.ownThread);
 
     ASSERT_TRUE(TypeInto(dialog, {Alt(param.letter)}, kDefaultTimeout));
 
     EXPECT_TRUE(standIn.WaitForSelection(param.option)) << standIn.Log().Text();
     EXPECT_EQ(standIn.Command(L"selection"), param.option);
-    const auto keys = KeysTo(standIn.Log(), standIn.DialogTitle());
-    const std::string ch(1, static_cast<char>(towlower(param.letter)));
-    EXPECT_TRUE(HasKey(keys, "WM_SYSKEYDOWN", "")) << standIn.Log().Text();
-    EXPECT_TRUE(HasKey(keys, "WM_SYSCHAR", ch)) << standIn.Log().Text();
+    const auto appearances = ReadAppearances(standIn);
+    ASSERT_EQ(appearances.All().size(), 1U) << standIn.Log().Text();
+    const auto letter = static_cast<char>(param.letter);
+    EXPECT_EQ(appearances.All().front().AltDowns(letter), 1) << standIn.Log().Text();
+    EXPECT_EQ(appearances.All().front().AltChars(letter), 1) << standIn.Log().Text();
     EXPECT_TRUE(IsWindow(dialog)) << "an option letter must not close the dialog";
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialogs, StandInAccessLetter,
-                         testing::Values(AccessLetterCase{&kEnglish, L'R', 1},
-                                         AccessLetterCase{&kEnglish, L'M', 2},
-                                         AccessLetterCase{&kGerman, L'N', 1},
-                                         AccessLetterCase{&kGerman, L'M', 2}),
-                         [](const testing::TestParamInfo<AccessLetterCase>& tested) {
-                             return std::string(tested.param.language->name) + "_Alt" +
-                                    static_cast<char>(tested.param.letter);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, StandInShape,
+    testing::Values(ShapeCase{"Modeless", L"open", false, false, &kEnglish, L'R', 1},
+                    ShapeCase{"Modal", L"open modal", false, false, &kEnglish, L'M', 2},
+                    ShapeCase{"ModalInFrontBeforeShown", L"open modal foreground", true, false,
+                              &kGerman, L'N', 1},
+                    ShapeCase{"InFrontWhileHidden", L"open foreground hidden=300", true, false,
+                              &kEnglish, L'R', 1},
+                    ShapeCase{"OnASecondThread", L"open thread", false, true, &kGerman, L'M', 2},
+                    ShapeCase{"OnASecondThreadModalInFrontBeforeShown",
+                              L"open thread modal foreground", true, true, &kEnglish, L'M', 2}),
+    [](const testing::TestParamInfo<ShapeCase>& tested) {
+        return std::string(tested.param.shape) + "_" + tested.param.language->name + "_Alt" +
+               static_cast<char>(tested.param.letter);
+    });
 
 class StandInLayout : public testing::TestWithParam<const Language*> {
   protected:
@@ -154,7 +170,7 @@ TEST_F(StandInTest, OpenedWithoutActivationLeavesTheFocusAndTheKeysWithTheOtherW
                     })
                     .has_value())
         << standIn.Log().Text();
-    EXPECT_TRUE(KeysTo(standIn.Log(), standIn.DialogTitle()).empty()) << standIn.Log().Text();
+    EXPECT_TRUE(ReadAppearances(standIn).All().front().keys.empty()) << standIn.Log().Text();
     EXPECT_EQ(standIn.Command(L"selection"), 0);
 }
 
@@ -169,7 +185,7 @@ TEST_F(StandInTest, DelayedOpeningCreatesTheDialogOnlyAfterTheDelay) {
     ASSERT_FALSE(commands.empty());
     ASSERT_EQ(created.size(), 1U);
     // A timer never fires early: the lower bound is exact.
-    EXPECT_GE(MillisBetween(commands.front(), created.front(), standIn.Log()), 300.0);
+    EXPECT_GE(MillisBetween(commands.front(), created.front()), 300.0);
 }
 
 TEST_F(StandInTest, HiddenOpeningMakesTheDialogFindableBeforeItIsShown) {
@@ -188,7 +204,7 @@ TEST_F(StandInTest, HiddenOpeningMakesTheDialogFindableBeforeItIsShown) {
     ASSERT_TRUE(shown.has_value()) << standIn.Log().Text();
     const auto created = standIn.Log().Lines("create");
     ASSERT_EQ(created.size(), 1U);
-    EXPECT_GE(MillisBetween(created.front(), *shown, standIn.Log()), 2000.0);
+    EXPECT_GE(MillisBetween(created.front(), *shown), 2000.0);
 }
 
 TEST_F(StandInTest, CloseCommandAndTheYesButtonEachCloseTheDialog) {
@@ -240,7 +256,10 @@ TEST_F(StandInTest, StealCommandTakesTheForegroundFromTheDialog) {
     ASSERT_NE(standIn.WaitForActiveDialog(), nullptr);
     EXPECT_EQ(standIn.Command(L"steal delay=100"), 1);
     EXPECT_TRUE(WaitUntil([&] { return IsForeground(standIn.Thief()); })) << standIn.Log().Text();
-    EXPECT_EQ(standIn.Command(L"bogus"), -2);
+    for (const wchar_t* unknown : {L"bogus", L"open bogus", L"open modal hidden=100",
+                                   L"open modal noactivate", L"open foreground noactivate"}) {
+        EXPECT_EQ(standIn.Command(unknown), standin::kUnknownCommand) << ToUtf8(unknown);
+    }
 }
 
 }  // namespace
