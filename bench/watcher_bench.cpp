@@ -42,7 +42,7 @@ class DialogTracker {
     const e2e::Appearance& Last() const { return appearances_.All().back(); }
     // The key-down in the last appearance, once it came.
     const e2e::LogLine* Key() const {
-        return Count() == 0 ? nullptr : Last().FirstKeyDownAfterShown(key_);
+        return Count() == 0 ? nullptr : Last().FirstKeyAfterShown(key_);
     }
     int StrayKeys() const { return static_cast<int>(appearances_.StrayKeys().size()); }
 

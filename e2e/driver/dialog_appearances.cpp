@@ -14,6 +14,12 @@ bool IsKeyDownOf(const LogLine& key, const char* message, char letter) {
            key.Field("key") == std::string(1, static_cast<char>(std::toupper(letter)));
 }
 
+bool IsCharOf(const LogLine& key, char letter) {
+    const std::string ch = key.Field("char");
+    return key.Field("msg") == "WM_SYSCHAR" && ch.size() == 1 &&
+           std::tolower(static_cast<unsigned char>(ch[0])) == std::tolower(letter);
+}
+
 }  // namespace
 
 int Appearance::AltDowns(char letter) const {
@@ -23,18 +29,15 @@ int Appearance::AltDowns(char letter) const {
 }
 
 int Appearance::AltChars(char letter) const {
-    return static_cast<int>(std::count_if(keys.begin(), keys.end(), [&](const LogLine& key) {
-        const std::string ch = key.Field("char");
-        return key.Field("msg") == "WM_SYSCHAR" && ch.size() == 1 &&
-               std::tolower(static_cast<unsigned char>(ch[0])) == std::tolower(letter);
-    }));
+    return static_cast<int>(std::count_if(
+        keys.begin(), keys.end(), [&](const LogLine& key) { return IsCharOf(key, letter); }));
 }
 
-const LogLine* Appearance::FirstKeyDownAfterShown(char letter) const {
+const LogLine* Appearance::FirstKeyAfterShown(char letter) const {
     const auto found = std::find_if(keys.begin(), keys.end(), [&](const LogLine& key) {
         return shownAt && key.ticks >= *shownAt &&
                (IsKeyDownOf(key, "WM_SYSKEYDOWN", letter) ||
-                IsKeyDownOf(key, "WM_KEYDOWN", letter));
+                IsKeyDownOf(key, "WM_KEYDOWN", letter) || IsCharOf(key, letter));
     });
     return found != keys.end() ? &*found : nullptr;
 }

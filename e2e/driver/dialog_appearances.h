@@ -33,9 +33,10 @@ struct Appearance {
     // WM_SYSCHAR (either case) that the dialog manager acts on.
     int AltDowns(char letter) const;
     int AltChars(char letter) const;
-    // The first key-down of `letter`'s key after the dialog was shown: a WM_SYSKEYDOWN,
-    // or a WM_KEYDOWN when Alt was lost on the way (seen, rarely, under Wine).
-    const LogLine* FirstKeyDownAfterShown(char letter) const;
+    // The first key line of `letter` after the dialog was shown: the key's down (a
+    // WM_SYSKEYDOWN, or a WM_KEYDOWN when Alt was lost on the way, seen rarely under
+    // Wine) or, for a letter whose key needs Shift, the character itself.
+    const LogLine* FirstKeyAfterShown(char letter) const;
 };
 
 class DialogAppearances {

@@ -21,6 +21,9 @@ ShutdownStandIn ShutdownStandIn::Start(const std::wstring& folder, StandInOption
     if (options.german) {
         args.emplace_back(L"/german");
     }
+    if (options.symbols) {
+        args.emplace_back(L"/symbols");
+    }
     if (options.bystander) {
         args.emplace_back(L"/bystander");
     }

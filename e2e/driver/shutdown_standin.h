@@ -13,6 +13,7 @@ namespace e2e {
 
 struct StandInOptions {
     bool german = false;
+    bool symbols = false;  // access characters that need Shift (protocol.h)
     bool bystander = false;
 };
 

@@ -38,33 +38,34 @@ class FaultsTest : public testing::Test {
 
 // ---- A flapping shutdown dialog ------------------------------------------------------
 
-// The dialog opened and closed 200 times in quick succession, 0-30 ms between the
-// commands (seeded, so a failing run can be repeated), then opened once and left open.
+// The dialog opened and closed 120 times in quick succession, each time open for 0-300 ms
+// and then closed for 0-30 ms (seeded, so a failing run can be repeated), then opened once
+// and left open.
 //
 // What is checked, per appearance (one "create" line of the stand-in, one window handle):
-// - never two: at most one Alt+R key-down and one Alt+R character reached it;
-// - none lost while really open: an appearance that was the active window for at least
-//   kReallyOpen got exactly one of each. The watcher promises to look at least every
-//   250 ms (its re-check ceiling) even when no desktop event wakes it; the other 250 ms
-//   cover the key's way through SendInput into the stand-in's queue on a busy machine.
-//   Shorter appearances may get the key or not: the watcher may not have looked yet;
+// - never two: at most one Alt+R reached it;
+// - none missed that was really there: an appearance that was the active window for at
+//   least 100 ms got exactly one. The watcher wakes when a window is created and looks
+//   every few milliseconds while a new dialog is not yet in front, so 100 ms leaves it
+//   ample time, a busy machine included. Shorter appearances may get the key or not;
 // - nothing went anywhere else in the stand-in: no key outside an appearance or to
 //   another of its windows (a key sent into a dialog that has just closed must not turn
 //   up in the next one, nor in another window).
-// The distribution of the appearances' active times is printed and recorded.
-TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatStayedOpen) {
-    constexpr int kFlaps = 200;
+// The distribution of the appearances' active times and the misses are recorded.
+TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatStayedInFront) {
+    constexpr int kFlaps = 120;
     constexpr unsigned kSeed = 20240611;
-    constexpr double kReallyOpenMs = 500.0;
+    constexpr double kInFrontMs = 100.0;
     Process dormello = StartDormelloUntilIdle(L"R", folder_);
     auto standIn = ShutdownStandIn::Start(folder_);
     const EventLog& log = standIn.Log();
 
     std::mt19937 random(kSeed);
+    std::uniform_int_distribution<int> openMs(0, 300);
     std::uniform_int_distribution<int> gapMs(0, 30);
     for (int flap = 0; flap < kFlaps; ++flap) {
         ASSERT_EQ(standIn.Command(L"open"), 1) << "flap " << flap;
-        Sleep(static_cast<DWORD>(gapMs(random)));
+        Sleep(static_cast<DWORD>(openMs(random)));
         ASSERT_EQ(standIn.Command(L"close"), 1) << "flap " << flap;
         Sleep(static_cast<DWORD>(gapMs(random)));
     }
@@ -85,18 +86,17 @@ TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatSta
         int answered = 0;
     };
     std::vector<Bin> bins{{"never active", 0.0}, {"<10 ms", 10.0},      {"10-30 ms", 30.0},
-                          {"30-100 ms", 100.0},  {"100-300 ms", 300.0}, {"300-500 ms", 500.0},
-                          {">=500 ms", 1e300}};
-    int reallyOpen = 0;
+                          {"30-100 ms", 100.0},  {"100-300 ms", 300.0}, {">=300 ms", 1e300}};
+    int inFront = 0;
+    int missed = 0;
     for (size_t i = 0; i < read.All().size(); ++i) {
         const Appearance& a = read.All()[i];
         SCOPED_TRACE("appearance " + std::to_string(i + 1) + " (" + a.hwnd + "), active " +
                      std::to_string(a.activeMs) + " ms");
-        EXPECT_LE(a.AltDowns('R'), 1) << RawText(a.keys);
         EXPECT_LE(a.AltChars('R'), 1) << RawText(a.keys);
-        if (a.activeMs >= kReallyOpenMs) {
-            ++reallyOpen;
-            EXPECT_EQ(a.AltDowns('R'), 1) << RawText(a.keys);
+        if (a.activeMs >= kInFrontMs) {
+            ++inFront;
+            missed += a.AltChars('R') == 0 ? 1 : 0;
             EXPECT_EQ(a.AltChars('R'), 1) << RawText(a.keys);
         }
         auto bin = !a.activatedAt ? bins.begin()
@@ -106,15 +106,18 @@ TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatSta
         ++bin->count;
         bin->answered += a.AltChars('R') > 0 ? 1 : 0;
     }
-    EXPECT_GE(reallyOpen, 1);
+    EXPECT_GE(inFront, 20);
     EXPECT_TRUE(read.StrayKeys().empty()) << RawText(read.StrayKeys());
 
     std::ostringstream report;
     for (const auto& bin : bins) {
         report << bin.name << ": " << bin.count << " (answered " << bin.answered << "); ";
     }
-    std::cout << "[  MEASURE ] appearances by active time: " << report.str() << "\n";
+    std::cout << "[  MEASURE ] appearances by active time: " << report.str() << "\n"
+              << "[  MEASURE ] missed " << missed << " of " << inFront
+              << " in front for 100 ms or more\n";
     RecordProperty("active_time_distribution", report.str());
+    RecordProperty("missed_in_front_100ms", missed);
 }
 
 // ---- The session ends, or the task list closes it, while its own dialog is up -------
@@ -237,7 +240,6 @@ TEST_F(FaultsTest, FocusThiefBetweenFindingAndTypingReceivesNoKeystroke) {
     const auto read = ReadAppearances(standIn);
     ASSERT_EQ(read.All().size(), static_cast<size_t>(kRounds));
     for (const Appearance& a : read.All()) {
-        EXPECT_LE(a.AltDowns('R'), 1) << RawText(a.keys);
         EXPECT_LE(a.AltChars('R'), 1) << RawText(a.keys);
     }
     // Whatever the stand-in logged outside the dialog: the thief's keys among them.

@@ -11,16 +11,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace standin;
     Arguments arguments = Arguments::OfThisProgram();
     const bool german = arguments.Flag(L"german");
+    const bool symbols = arguments.Flag(L"symbols");
     const bool bystander = arguments.Flag(L"bystander");
     const LineLog log(arguments.Text(L"log").value_or(L""));
     log("start")
         .Number("qpf", CounterFrequency())
-        .Word("lang", german ? "de" : "en")
+        .Word("lang", german ? "de" : (symbols ? "symbols" : "en"))
         .Number("bystander", bystander ? 1 : 0);
     // Before the first window: no key message goes unlogged.
     const KeyLogger keys(log);
     OtherWindows others(instance, log);
-    ControlWindow control({.instance = instance, .german = german, .log = &log}, others);
+    ControlWindow control({.instance = instance, .german = german, .symbols = symbols, .log = &log},
+                          others);
     if (!control.Create() || (bystander && !others.CreateBystander())) {
         return 1;
     }

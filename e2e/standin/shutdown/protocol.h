@@ -1,7 +1,10 @@
 #pragma once
 // Shared by the shutdown stand-in, its dialog templates and the test driver.
 //
-//   standin_shutdown.exe [/german] [/bystander] [/log:PATH]
+//   standin_shutdown.exe [/german | /symbols] [/bystander] [/log:PATH]
+//
+// /symbols: the English dialog whose options' access characters need Shift on a US
+// layout ("&! Restart", "&+ MS-DOS mode"), for keys that are no plain letters.
 //
 // The stand-in is one long-lived process. Its hidden control window, titled
 // kControlTitle, takes commands as WM_COPYDATA with dwData == kCommandTag and the
@@ -41,6 +44,7 @@
 
 #define IDD_SHUTDOWN_ENGLISH 101
 #define IDD_SHUTDOWN_GERMAN 102
+#define IDD_SHUTDOWN_SYMBOLS 103
 #define IDC_OPTION_SHUTDOWN 1001
 #define IDC_OPTION_RESTART 1002
 #define IDC_OPTION_MSDOS 1003

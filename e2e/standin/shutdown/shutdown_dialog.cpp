@@ -28,8 +28,8 @@ WORD* SkipNameOrId(WORD* field) {
 // A copy of the dialog's template in the shape asked for: DS_SETFOREGROUND added, the
 // caption replaced by another of the same length (so nothing after it moves). Empty
 // when the template cannot be read.
-std::vector<BYTE> TemplateFor(const Shape& shape, HINSTANCE instance, bool german) {
-    const auto id = MAKEINTRESOURCEW(german ? IDD_SHUTDOWN_GERMAN : IDD_SHUTDOWN_ENGLISH);
+std::vector<BYTE> TemplateFor(const Shape& shape, HINSTANCE instance, int templateId) {
+    const auto id = MAKEINTRESOURCEW(templateId);
     HRSRC found = FindResourceW(instance, id, MAKEINTRESOURCEW(5));
     HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
     const auto* bytes =
@@ -59,7 +59,10 @@ std::vector<BYTE> TemplateFor(const Shape& shape, HINSTANCE instance, bool germa
 }  // namespace
 
 void ShutdownDialog::Open(const Shape& shape, const DialogContext& context) {
-    const std::vector<BYTE> bytes = TemplateFor(shape, context.instance, context.german);
+    const std::vector<BYTE> bytes = TemplateFor(shape, context.instance,
+                                                context.german    ? IDD_SHUTDOWN_GERMAN
+                                                : context.symbols ? IDD_SHUTDOWN_SYMBOLS
+                                                                  : IDD_SHUTDOWN_ENGLISH);
     const auto* dialogTemplate = reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data());
     // Deleted when its window is: the window may outlive this call.
     auto* self = new ShutdownDialog(shape, context);

@@ -35,6 +35,7 @@ inline constexpr UINT kGetSelection = WM_APP + 5;  // answers the index, or kNoS
 struct DialogContext {
     HINSTANCE instance;
     bool german;
+    bool symbols;
     const LineLog* log;
     HWND control;
 };
