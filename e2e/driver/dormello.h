@@ -29,6 +29,8 @@ inline constexpr wchar_t kExit[] = L"E&xit";
 
 // The shutdown stand-in's index of Restart, the option the key R selects.
 inline constexpr int kRestart = 1;
+// ... and of "Restart the computer in MS-DOS mode?", the option the key M selects.
+inline constexpr int kMsDos = 2;
 
 // Empty when dormello32.exe is in the tests' folder; otherwise what is missing where.
 std::string DormelloMissing();

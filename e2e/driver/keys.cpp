@@ -52,6 +52,28 @@ bool BringToForeground(HWND window, std::chrono::milliseconds timeout) {
     return WaitUntil([window] { return GetForegroundWindow() == window; }, timeout);
 }
 
+bool ClickTitleBar(HWND window) {
+    RECT frame{};
+    if (!GetWindowRect(window, &frame)) return false;
+    const LONG x = (frame.left + frame.right) / 2;
+    const LONG y = frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    DWORD_PTR hit = 0;
+    if (SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 5000,
+                            &hit) == 0 ||
+        hit != HTCAPTION) {
+        return false;
+    }
+    INPUT inputs[3]{};
+    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+    // Absolute coordinates run from 0 to 65535 across the primary screen.
+    inputs[0].mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    inputs[0].mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(3, inputs, sizeof(INPUT)) == 3;
+}
+
 bool TypeInto(HWND window, const std::vector<Chord>& chords, std::chrono::milliseconds timeout) {
     return BringToForeground(window, timeout) && SendChords(chords);
 }

@@ -29,6 +29,10 @@ bool SendChords(const std::vector<Chord>& chords);
 // false on timeout.
 bool BringToForeground(HWND window, std::chrono::milliseconds timeout);
 
+// Clicks the middle of `window`'s title bar with the mouse, as a person brings a window
+// forward. False when that point is not its title bar or SendInput did not take it all.
+bool ClickTitleBar(HWND window);
+
 // Brings `window` to the foreground, then types. False, having typed nothing, when the
 // window did not become the foreground window; false also on a partial insert.
 bool TypeInto(HWND window, const std::vector<Chord>& chords, std::chrono::milliseconds timeout);

@@ -152,6 +152,58 @@ INSTANTIATE_TEST_SUITE_P(
                   false}),
     [](const testing::TestParamInfo<ShapeCase>& tested) { return std::string(tested.param.name); });
 
+// The user opens the shutdown dialog while the options dialog is up and picks Restart in
+// it, cancels the options dialog (the front goes back to the main window), then clicks
+// the shutdown dialog's title bar: the preselector's key must not overrule that choice
+// now. A dialog that opens in front afterwards still gets its key at once.
+TEST_F(DormelloWatcherTest, ADialogReachedLateGetsNothingAndOneOpenedInFrontStillGetsItsKey) {
+    Process dormello = StartDormelloUntilIdle(L"M,false", folder_);  // MS-DOS mode
+    HWND main = WaitForMainWindow(dormello);
+    ASSERT_NE(main, nullptr) << Describe(dormello);
+    auto standIn = ShutdownStandIn::Start(folder_);
+    const auto changeOptions = FindControl(main, kChangeOptions);
+    ASSERT_TRUE(changeOptions.has_value());
+    PressButton(changeOptions->handle);
+    HWND options = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        options = FindTopLevel(kOptionsTitle, dormello.Pid(), true);
+        return options != nullptr && IsForeground(options);
+    }));
+
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    HWND dialog = standIn.WaitForActiveDialog();
+    ASSERT_NE(dialog, nullptr) << standIn.Log().Text();
+    ASSERT_TRUE(TypeInto(dialog, {Alt(L'R')}, kDefaultTimeout));
+    ASSERT_TRUE(standIn.WaitForSelection(kRestart)) << standIn.Log().Text();
+    ASSERT_TRUE(TypeInto(options, {Key(VK_ESCAPE)}, kDefaultTimeout));
+    ASSERT_TRUE(WaitUntil([&] { return IsForeground(main); }))
+        << "the front did not go back to the main window";
+    ASSERT_TRUE(ClickTitleBar(dialog));
+    ASSERT_TRUE(WaitUntil([&] { return IsForeground(dialog); }));
+    ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << standIn.Log().Text();
+    ASSERT_EQ(standIn.Command(L"close"), 1);
+
+    ASSERT_EQ(standIn.Command(L"open"), 1);
+    EXPECT_TRUE(standIn.WaitForSelection(kMsDos)) << standIn.Log().Text();
+    ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << standIn.Log().Text();
+    ASSERT_EQ(standIn.Command(L"close"), 1);
+
+    const auto appearances = ReadAppearances(standIn);
+    ASSERT_EQ(appearances.All().size(), 2U) << standIn.Log().Text();
+    const Appearance& late = appearances.All()[0];
+    const Appearance& inFront = appearances.All()[1];
+    EXPECT_EQ(late.AltChars('M'), 0) << RawText(late.keys);
+    EXPECT_EQ(late.closedWith, kRestart);
+    EXPECT_EQ(inFront.AltChars('M'), 1) << RawText(inFront.keys);
+    const LogLine* key = inFront.FirstKeyAfterShown('M');
+    ASSERT_TRUE(key != nullptr && inFront.shownAt) << RawText(inFront.keys);
+    const double ms = TicksToMillis(key->ticks - *inFront.shownAt);
+    std::cout << "[  MEASURE ] a dialog opened in front got its key " << ms
+              << " ms after it was shown\n";
+    RecordProperty("shown_to_key_ms", std::to_string(ms));
+    EXPECT_TRUE(dormello.Running());
+}
+
 // A modal dialog with DS_SETFOREGROUND takes the front while it is created, and its modal
 // loop shows it only when its queue first goes idle: keys that arrive in between find no
 // visible control to select. Twenty openings of 600 ms each, all must be answered.
