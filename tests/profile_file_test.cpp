@@ -387,7 +387,7 @@ TEST(AnsiCodepage, ConvertsAsWindows1252) {
     }
     const Case lossy[] = {
         {u"\u0080", "?"},               // its byte holds the euro sign
-        {u"\u0100\u4e2d", "??"},        // outside the code page
+        {u"\u0100\u4e2d", "A?"},        // outside the code page: best fit or '?'
         {u"x\U0001F600y", "x?y"},       // one character, one '?'
         {u"\xD83D", "?"},               // lone high surrogate
         {u"\xDE00z", "?z"},             // lone low surrogate
