@@ -214,13 +214,15 @@ TYPED_TEST_P(ShellContract, ProfileWritesKeepEveryOtherLine) {
     int file = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::u16string path =
-            d.ProfileFolder() + u"\\WRITE" + common::FromUtf8(std::to_string(++file)) + u".INI";
+        const std::u16string name = common::FromUtf8(std::to_string(++file)) + u".INI";
+        const std::u16string path = d.ProfileFolder() + u"\\WRITE" + name;
         if (c.before != nullptr) d.WriteFile(path, c.before);
         EXPECT_TRUE(shell.WritePrivateProfileStringA(c.section, c.key, c.value, path));
         EXPECT_EQ(d.ReadFile(path), c.after);
         std::u16string buffer(16, u'#');
-        shell.GetPrivateProfileStringA(c.section, c.key, u"!!", buffer, 16, path);
+        // File names ignore case.
+        shell.GetPrivateProfileStringA(c.section, c.key, u"!!", buffer, 16,
+                                       d.ProfileFolder() + u"\\write" + name);
         EXPECT_EQ(buffer.substr(0, c.value.size() + 1), std::u16string(c.value) + u'\0');
     }
 }
@@ -247,13 +249,15 @@ TYPED_TEST_P(ShellContract, WindowsDirectoryFillsAFixedBufferOrSaysWhatItNeeds) 
     }
 }
 
-TYPED_TEST_P(ShellContract, PostedKeysToAWindowThatHasGoneReturnFalse) {
+TYPED_TEST_P(ShellContract, AWindowThatHasGoneHasNoTaskAndTakesNoKeys) {
     auto& d = this->driver_;
     auto& shell = this->shell_;
     const WindowHandle window = d.Open(u"Contract Keys", Look::Shown);
+    EXPECT_GT(shell.WindowTask(window), 0);
     EXPECT_TRUE(shell.PostKeystrokes(window, u"%r"));
     shell.PumpEvents();
     d.Close(window);
+    EXPECT_EQ(shell.WindowTask(window), 0);
     EXPECT_FALSE(shell.PostKeystrokes(window, u"%r"));
     // Malformed keys fail before anything is posted, window or none.
     EXPECT_THROW(shell.PostKeystrokes(window, u"{"), desktop::DesktopError);
@@ -315,15 +319,18 @@ TYPED_TEST_P(ShellContract, AWindowIsShownOnlyVisibleUnminimisedAndWithAControl)
     }
 }
 
-TYPED_TEST_P(ShellContract, TheFrontGoesToTheNewWindowAndBackWhenItCloses) {
+TYPED_TEST_P(ShellContract, TheFrontGoesWhereItIsAskedForAndBackWhenItsWindowCloses) {
     auto& d = this->driver_;
     auto& shell = this->shell_;
     const WindowHandle first = d.Open(u"Contract First", Look::Shown);
     EXPECT_TRUE(d.Eventually([&] { return shell.ForegroundWindow() == first; }));
     const WindowHandle second = d.Open(u"Contract Second", Look::Shown);
     EXPECT_TRUE(d.Eventually([&] { return shell.ForegroundWindow() == second; }));
-    d.Close(second);
+    shell.ActivateWindow(u"CONTRACT FIRST");
     EXPECT_TRUE(d.Eventually([&] { return shell.ForegroundWindow() == first; }));
+    d.Close(first);
+    EXPECT_TRUE(d.Eventually([&] { return shell.ForegroundWindow() == second; }));
+    EXPECT_THROW(shell.ActivateWindow(u"Contract First"), desktop::DesktopError);
 }
 
 TYPED_TEST_P(ShellContract, UserPressesCountKeysAndClicksOnlyWhileCounting) {
@@ -372,7 +379,12 @@ TYPED_TEST_P(ShellContract, ModalWindowsHandTheFrontBackAndActivateIsOnlyForOwnF
         std::function<void()> act;
         Log raised;
     } stages[] = {
-        {"first show", [&] { shell.Show(main); }, {"frmMain Load", "frmMain Activate"}},
+        {"first show, and again",
+         [&] {
+             shell.Show(main);
+             shell.Show(main);
+         },
+         {"frmMain Load", "frmMain Activate"}},
         {"another program's window takes the front and closes",
          [&] {
              const WindowHandle other = d.Open(u"Contract Other", Look::Shown);
@@ -409,10 +421,11 @@ REGISTER_TYPED_TEST_SUITE_P(
     ShellContract, TitleSearchMatchesWholeTitlesIgnoringCaseHiddenWindowsToo,
     TitleSearchFindsTheTopmostOfNamesakes, ProfileReadsFillAFixedBufferAsTheSystemCallDoes,
     ProfileWritesKeepEveryOtherLine, WindowsDirectoryFillsAFixedBufferOrSaysWhatItNeeds,
-    PostedKeysToAWindowThatHasGoneReturnFalse, UpperCaseFollowsTheSystemsCaseTable,
+    AWindowThatHasGoneHasNoTaskAndTakesNoKeys, UpperCaseFollowsTheSystemsCaseTable,
     AnsiCodePageHoldsOnlyWhatComesBackUnchanged,
     AWindowIsShownOnlyVisibleUnminimisedAndWithAControl,
-    TheFrontGoesToTheNewWindowAndBackWhenItCloses, UserPressesCountKeysAndClicksOnlyWhileCounting,
+    TheFrontGoesWhereItIsAskedForAndBackWhenItsWindowCloses,
+    UserPressesCountKeysAndClicksOnlyWhileCounting,
     ModalWindowsHandTheFrontBackAndActivateIsOnlyForOwnForms);
 
 }  // namespace shell_contract

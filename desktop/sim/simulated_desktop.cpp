@@ -315,7 +315,8 @@ void SimulatedDesktop::AdvanceScript() {
 
 WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int task, Look look) {
     const WindowHandle handle = nextHandle_++;
-    windows_.push_back({handle, std::move(title), task, look});
+    // Every window belongs to a program: one of its own unless it is said whose.
+    windows_.push_back({handle, std::move(title), task == 0 ? nextTask_++ : task, look});
     if (takeFocus) TakeFront(handle);
     return handle;
 }
