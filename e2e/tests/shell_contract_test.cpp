@@ -11,9 +11,11 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "desktop/win32/win32_shell.h"
 #include "e2e/driver/environment.h"
+#include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 
 namespace shell_contract {
@@ -51,17 +53,35 @@ struct UserAnswer {
     WPARAM wparam;
 };
 std::optional<UserAnswer> nextAnswer;
+// Past this bound the window has not come up: the test fails, and the window in front is
+// answered all the same, so a modal loop waiting for it does not hold the run for ever.
+constexpr UINT kAnswerBoundMs = 10000;
+UINT_PTR answerBound = 0;
+
+// Posted: it arrives once the window's own loop runs, as a click would.
+void Answer(HWND window) {
+    KillTimer(nullptr, std::exchange(answerBound, 0));
+    PostMessageW(window, nextAnswer->message, nextAnswer->wparam, 0);
+    nextAnswer.reset();
+}
+
+void CALLBACK OnAnswerBound(HWND, UINT, UINT_PTR, DWORD) {
+    if (!nextAnswer) return;
+    ADD_FAILURE() << "no window titled \"" << e2e::ToUtf8(nextAnswer->title) << "\" came up";
+    Answer(GetActiveWindow());
+}
+
+void ArrangeAnswer(UserAnswer answer) {
+    nextAnswer = std::move(answer);
+    answerBound = SetTimer(nullptr, 0, kAnswerBoundMs, OnAnswerBound);
+}
 
 LRESULT CALLBACK OnActivation(int code, WPARAM wparam, LPARAM lparam) {
     if (code == HCBT_ACTIVATE && nextAnswer) {
         HWND window = reinterpret_cast<HWND>(wparam);
         wchar_t title[256] = {};
         GetWindowTextW(window, title, 256);
-        if (nextAnswer->title == title) {
-            // Posted: it arrives once the window's own loop runs, as a click would.
-            PostMessageW(window, nextAnswer->message, nextAnswer->wparam, 0);
-            nextAnswer.reset();
-        }
+        if (nextAnswer->title == title) Answer(window);
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
@@ -94,6 +114,7 @@ class Win32Driver {
     }
     ~Win32Driver() {
         nextAnswer.reset();
+        KillTimer(nullptr, std::exchange(answerBound, 0));
         for (auto& [window, seen] : received_) DestroyWindow(window);
         UnhookWindowsHookEx(hook_);
     }
@@ -173,10 +194,10 @@ class Win32Driver {
     }
 
     void AnswerWhenUp(std::u16string_view boxTitle, int answer) {
-        nextAnswer = UserAnswer{Wide(boxTitle), WM_COMMAND, static_cast<WPARAM>(answer)};
+        ArrangeAnswer({Wide(boxTitle), WM_COMMAND, static_cast<WPARAM>(answer)});
     }
     void CloseWhenUp(desktop::Form& form) {
-        nextAnswer = UserAnswer{Wide(form.Layout().caption), WM_SYSCOMMAND, SC_CLOSE};
+        ArrangeAnswer({Wide(form.Layout().caption), WM_SYSCOMMAND, SC_CLOSE});
     }
     WindowHandle FormHandle(desktop::Form& form) {
         return HandleToLong(static_cast<desktop::win32::Win32FormWindow&>(form.Window()).Handle());
