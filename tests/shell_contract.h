@@ -278,8 +278,8 @@ TYPED_TEST_P(ShellContract, UpperCaseFollowsTheSystemsCaseTable) {
         {u"\u0431\u044f\u0451", u"\u0411\u042f\u0401"},  // Cyrillic
         {u"\uff41\uff5a", u"\uff21\uff3a"},              // fullwidth
         {u"\u00df\u00f7", u"\u00df\u00f7"},              // no capital of their own
-        // Windows keeps only case pairs that map back: the micro sign is no Greek mu, and
-        // the dotless i and final sigma stay as they are.
+        // Windows' table (Wine builds its own the same way) keeps only the case pairs that
+        // map back: the micro sign gets no Greek capital, dotless i and final sigma stay.
         {u"\u00b5\u0131\u03c2", u"\u00b5\u0131\u03c2"},
     };
     for (const auto& c : cases) {
