@@ -1,5 +1,7 @@
-// The forms toolkit's events, as every desktop raises them: Load, Activate, Change,
-// QueryUnload/Unload with their modes, and modal display.
+// The forms toolkit's events on the simulated desktop: Change, QueryUnload/Unload with
+// their modes, forms held off by a modal one, and the keys a layout decides. Load and
+// Activate, and the front coming back from a modal form or a message box, are the
+// contract's (shell_contract.h), run on both desktops.
 #include <gtest/gtest.h>
 
 #include "desktop/sim/simulated_desktop.h"
@@ -62,13 +64,6 @@ class FormEventsTest : public ::testing::Test {
     LoggingForm dialog{desktop, "dialog", log};
 };
 
-TEST_F(FormEventsTest, ShowLoadsThenActivatesOnceAndShowingAgainRaisesNothing) {
-    desktop.Show(main);
-    desktop.Show(main);
-    EXPECT_EQ(log, (Log{"main Load", "main Activate"}));
-    EXPECT_TRUE(desktop.FormByName("main")->Visible());
-}
-
 TEST_F(FormEventsTest, ModalDialogAndItsMessageBoxHoldOffTheOtherForms) {
     using Enabled = std::vector<bool>;  // main, dialog
     std::vector<Enabled> seen;
@@ -115,8 +110,7 @@ struct OutsideCase {
 };
 
 TEST_F(FormEventsTest, UnloadsFromOutsideCarryTheirMode) {
-    const OutsideCase cases[] = {{"close box", sim::CloseBox("main"), 0},
-                                 {"task list", sim::TaskListClose("main"), 3},
+    const OutsideCase cases[] = {{"task list", sim::TaskListClose("main"), 3},
                                  {"session end", sim::EndSession(), 2}};
     for (const auto& c : cases) {
         sim::SimulatedDesktop d;

@@ -1,3 +1,6 @@
+// The simulated desktop's profile files beyond what the contract (shell_contract.h) asks
+// of both desktops: spacing, comments, duplicates, quotes, byte-order marks, line endings,
+// unparseable lines, large files, and the host's file system refusing a write.
 #include "desktop/sim/profile_file.h"
 
 #include <gtest/gtest.h>
@@ -5,14 +8,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <random>
 #include <set>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "desktop/sim/ansi_codepage.h"
 
@@ -42,21 +42,6 @@ std::set<std::string> Entries(const fs::path& dir) {
         names.insert(entry.path().filename().string());
     }
     return names;
-}
-
-std::vector<std::string> Lines(const std::string& bytes, std::string_view eol) {
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        const std::size_t end = bytes.find(eol, pos);
-        if (end == std::string::npos) {
-            lines.push_back(bytes.substr(pos));
-            break;
-        }
-        lines.push_back(bytes.substr(pos, end - pos));
-        pos = end + eol.size();
-    }
-    return lines;
 }
 
 class ProfileFile : public ::testing::Test {
@@ -91,18 +76,12 @@ TEST_F(ProfileFile, ReadsFindTheValueAsWindowsDoes) {
     };
     const std::optional<std::string> none;
     const Case cases[] = {
-        {"[Shutdown]\r\nHide=True\r\n", "Shutdown", "Hide", "True"},
-        {"[SHUTDOWN]\nhide=x\n", "shutdown", "HIDE", "x"},
         {"[Main Window]\nTop=1\n", "main window", "top", "1"},
         {"  [  Shutdown  ]  \n   Hide   =   a b  \n", "Shutdown", "Hide", "a b"},
         {"[S]\n\tK\t=\tv\t\n", "S", "K", "v"},
         {"[S]\nK=v\n", "  S ", " K  ", "v"},
         {"[S] ; a note\nK=1\n", "S", "K", "1"},
-        // Absent file, section or key.
-        {none, "S", "K", none},
-        {"", "S", "K", none},
-        {"[Other]\nHide=1\n", "Shutdown", "Hide", none},
-        {"[Shutdown]\nShow=1\n", "Shutdown", "Hide", none},
+        // Absent where a looser reader would find it.
         {"[Other]\nHide=1\n[Shutdown]\nShow=2\n", "Shutdown", "Hide", none},
         {"[Shutdown]\n[Other]\nHide=1\n", "Shutdown", "Hide", none},
         {"Hide=1\n[Shutdown]\n", "Shutdown", "Hide", none},
@@ -158,7 +137,6 @@ TEST_F(ProfileFile, WritesChangeOnlyWhatTheyMust) {
     const std::optional<std::string> none;
     const Case cases[] = {
         // A new file is written the Windows way, with CRLF.
-        {none, "Shutdown", "Hide", "False", "[Shutdown]\r\nHide=False\r\n"},
         {"", "Shutdown", "Hide", "False", "[Shutdown]\r\nHide=False\r\n"},
         {none, "  Shutdown ", " Hide ", "x", "[Shutdown]\r\nHide=x\r\n"},
         // Replacing a value rewrites that line alone, keeping the key's spelling.
@@ -179,8 +157,6 @@ TEST_F(ProfileFile, WritesChangeOnlyWhatTheyMust) {
          "[A]\nx=1\n[Shutdown]\nDelay=5\nHide=False\n"},
         {"[S]", "S", "K", "9", "[S]\r\nK=9\r\n"},
         // A new section goes at the end, after a line break if the file lacks one.
-        {"[A]\r\nx=1\r\n", "Shutdown", "Hide", "False",
-         "[A]\r\nx=1\r\n[Shutdown]\r\nHide=False\r\n"},
         {"[A]\nx=1\n\n", "Shutdown", "Hide", "False", "[A]\nx=1\n\n[Shutdown]\nHide=False\n"},
         {"[A]\nx=1", "Shutdown", "Hide", "False", "[A]\nx=1\n[Shutdown]\nHide=False\n"},
         {"; just a comment", "S", "K", "9", "; just a comment\r\n[S]\r\nK=9\r\n"},
@@ -216,63 +192,6 @@ TEST_F(ProfileFile, WritesChangeOnlyWhatTheyMust) {
                   std::string(quoted ? v.substr(1, v.size() - 2) : v));
         // No temporary file is left behind.
         EXPECT_EQ(Entries(dir_), std::set<std::string>{"test.ini"});
-    }
-}
-
-// Random writes into a file that also holds lines nobody asked to change: each read
-// gives the last value written, and the other lines are all still there, in order.
-TEST_F(ProfileFile, ManyWritesKeepForeignLinesAndReadBackTheLastValue) {
-    const std::vector<std::string> foreign = {
-        "; written by hand",         "[Foreign]", "Hide=foreign",
-        ";Delay=commented",          "",          "[Shutdown]",
-        "; keep this comment",       "",          "[Other Program]",
-        "Path=C:\\Program Files\\x", "",
-    };
-    std::string initial;
-    for (const auto& line : foreign) initial += line + "\r\n";
-    WriteBytes(file_, initial);
-
-    const std::vector<std::vector<std::string>> sections = {{"Shutdown", "SHUTDOWN", "shutdown"},
-                                                            {"Options", "options", " Options "}};
-    const std::vector<std::vector<std::string>> keys = {
-        {"Hide", "HIDE", "hide"}, {"Delay", "delay"}, {"Path", " PATH "}};
-    const std::vector<std::string> values = {"",   "True",          "False",          "a b", "x=y",
-                                             "12", "C:\\Windows\\", ";not a comment", "[x]"};
-
-    std::map<std::pair<std::size_t, std::size_t>, std::string> model;
-    std::mt19937 random(20240611u);
-    auto pick = [&random](std::size_t n) {
-        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
-    };
-    for (int step = 0; step < 300; ++step) {
-        const std::size_t s = pick(sections.size());
-        const std::size_t k = pick(keys.size());
-        const std::string& value = values[pick(values.size())];
-        const std::string& section = sections[s][pick(sections[s].size())];
-        const std::string& key = keys[k][pick(keys[k].size())];
-        SCOPED_TRACE("step " + std::to_string(step) + ": [" + section + "] " + key + "=" + value);
-        ASSERT_TRUE(WriteProfileValue(file_, section, key, value));
-        model[{s, k}] = value;
-
-        for (std::size_t si = 0; si < sections.size(); ++si) {
-            for (std::size_t ki = 0; ki < keys.size(); ++ki) {
-                const auto it = model.find({si, ki});
-                const std::optional<std::string> expected =
-                    it == model.end() ? std::nullopt : std::optional(it->second);
-                ASSERT_EQ(ReadProfileValue(file_, sections[si][0], keys[ki][0]), expected);
-            }
-        }
-        ASSERT_EQ(ReadProfileValue(file_, "Foreign", "Hide"), "foreign");
-
-        // The foreign lines, in order, plus one line per key written and one new header.
-        const std::vector<std::string> lines = Lines(ReadBytes(file_), "\r\n");
-        std::size_t matched = 0;
-        for (const auto& line : lines) {
-            if (matched < foreign.size() && line == foreign[matched]) ++matched;
-        }
-        ASSERT_EQ(matched, foreign.size());
-        const bool optionsAdded = model.lower_bound({1, 0}) != model.end();
-        ASSERT_EQ(lines.size(), foreign.size() + model.size() + (optionsAdded ? 1 : 0));
     }
 }
 
@@ -387,7 +306,7 @@ TEST(AnsiCodepage, ConvertsAsWindows1252) {
     }
     const Case lossy[] = {
         {u"\u0080", "?"},               // its byte holds the euro sign
-        {u"\u0100\u4e2d", "??"},        // outside the code page
+        {u"\u0100\u4e2d", "A?"},        // outside the code page: best fit or '?'
         {u"x\U0001F600y", "x?y"},       // one character, one '?'
         {u"\xD83D", "?"},               // lone high surrogate
         {u"\xDE00z", "?z"},             // lone low surrogate

@@ -1,4 +1,6 @@
-// The simulated desktop behaves as the real one does where the programs rely on it.
+// The simulated desktop's own machinery: its record of keys, its clock and script, and
+// its description of itself. What it shares with the real desktop is the contract's
+// (shell_contract.h).
 #include "desktop/sim/simulated_desktop.h"
 
 #include <gtest/gtest.h>
@@ -12,95 +14,26 @@ using desktop::DesktopError;
 
 class SimulatedDesktopTest : public SimTest {};
 
-TEST_F(SimulatedDesktopTest, UpperCasesByUnicodeRulesAndTheAnsiCodePageHoldsOnlyItsOwn) {
-    EXPECT_EQ(desktop.UpperCase(u"az\u00e9\u00ff\u0101\u0192\u03b1\u0431\uff41,1%"),
-              u"AZ\u00c9\u0178\u0100\u0191\u0391\u0411\uff21,1%");
-    EXPECT_EQ(desktop.UpperCase(u"\u00f7\u00df"), u"\u00f7\u00df");  // no capital of their own
-    EXPECT_TRUE(desktop.AnsiCodePageHolds(u"R\u00e9\u20ac"));
-    EXPECT_FALSE(desktop.AnsiCodePageHolds(u"\u0100"));
-    EXPECT_FALSE(desktop.AnsiCodePageHolds(u"\u4e2d"));
-}
-
-TEST_F(SimulatedDesktopTest, FindWindowMatchesWholeTitlesIgnoringCaseThroughTheAnsiCodePage) {
-    desktop.Open(u"Shut Down Windows", false);
-    desktop.Open(u"Caf\u00e9 \u20ac", false);
-    const struct {
-        std::u16string title;
-        bool found;
-    } cases[] = {
-        {u"Shut Down Windows", true},
-        {u"SHUT DOWN WINDOWS", true},
-        {u"Shut Down", false},
-        {u"Shut Down Windows ", false},
-        {u"caf\u00c9 \u20ac", true},
-        // U+0100 has no place in the code page: it arrives as '?', matching nothing here.
-        {u"Caf\u0100 \u20ac", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(desktop.FindWindowA(c.title) > 0, c.found) << common::ToUtf8(c.title);
-    }
-}
-
-TEST_F(SimulatedDesktopTest, FocusFallsBackToThePreviousWindowWhenTheFocusedOneCloses) {
-    desktop.Open(u"A");
-    desktop.Open(u"B");
-    desktop.Open(u"C", /*takeFocus=*/false);
-    EXPECT_EQ(desktop.ForegroundTitle(), u"B");
-    desktop.Close(u"B");
-    EXPECT_EQ(desktop.ForegroundTitle(), u"A");
-    desktop.Close(u"A");
-    EXPECT_EQ(desktop.ForegroundWindow(), 0);
-}
-
-TEST_F(SimulatedDesktopTest, KeysGoToTheFocusedWindowAndGuardedKeysOnlyToTheirTarget) {
+// Typed keys go to the window in front, guarded ones only to their target, posted ones to
+// their target wherever the focus is; malformed ones fail before anything is typed.
+TEST_F(SimulatedDesktopTest, KeysAreRecordedByTheWindowThatReceivesThem) {
     const auto a = desktop.Open(u"A");
     const auto b = desktop.Open(u"B", false);
     desktop.SendKeystrokes(u"%r", false);
     EXPECT_FALSE(desktop.SendKeystrokesInto(b, u"x", false));
     EXPECT_TRUE(desktop.SendKeystrokesInto(a, u"{TAB}~", false));
-    EXPECT_EQ(desktop.KeysReceivedBy(u"A"), u"%r{TAB}{ENTER}");
-    EXPECT_EQ(desktop.KeysReceivedBy(u"B"), u"");
-}
-
-TEST_F(SimulatedDesktopTest, PostedKeysReachTheirTargetWhicheverWindowHasTheFocus) {
-    const auto a = desktop.Open(u"A");
-    desktop.Open(u"B");
-    EXPECT_TRUE(desktop.PostKeystrokes(a, u"%r"));
-    EXPECT_EQ(desktop.KeysReceivedBy(u"A"), u"%r");
-    EXPECT_EQ(desktop.KeysReceivedBy(u"B"), u"");
-    desktop.Close(u"A");
-    EXPECT_FALSE(desktop.PostKeystrokes(a, u"x"));
-    EXPECT_THROW(desktop.PostKeystrokes(a, u"{"), DesktopError);
-}
-
-TEST_F(SimulatedDesktopTest, MalformedKeysFailBeforeAnythingIsTyped) {
-    desktop.Open(u"A");
+    EXPECT_TRUE(desktop.PostKeystrokes(b, u"y"));
     EXPECT_THROW(desktop.SendKeystrokes(u"ab{NOSUCHKEY}", false), DesktopError);
     EXPECT_THROW(desktop.SendKeystrokes(u"ab%", false), DesktopError);
-    EXPECT_TRUE(desktop.Typed().empty());
+    EXPECT_EQ(desktop.KeysReceivedBy(u"A"), u"%r{TAB}{ENTER}");
+    EXPECT_EQ(desktop.KeysReceivedBy(u"B"), u"y");
 }
 
-TEST_F(SimulatedDesktopTest, FailingOperationsRaiseTheDesktopError) {
-    EXPECT_THROW(desktop.LaunchProgram(u"C:\\WINDOWS\\SNDVOL32.EXE", 1), DesktopError);
-    EXPECT_THROW(desktop.ActivateWindow(u"Recording Control"), DesktopError);
-    EXPECT_TRUE(desktop.Launches().empty());
-}
-
-TEST_F(SimulatedDesktopTest, ProfileReadFillsTheBufferLikeTheSystemCall) {
-    WriteSettings("[Shutdown]\r\nOption=abc\r\n");
+TEST_F(SimulatedDesktopTest, APathOutsideEveryMappedFolderCanBeNeitherReadNorWritten) {
     std::u16string buffer(8, u'#');
-    const int n = desktop.GetPrivateProfileStringA(u"shutdown", u"OPTION", u"!!", buffer, 8,
-                                                   u"c:\\tools\\quintaro.ini");
-    EXPECT_EQ(n, 3);
-    // Value, NUL, then what the buffer held before.
-    EXPECT_EQ(buffer, std::u16string(u"abc\0####", 8));
-    EXPECT_EQ(desktop.GetPrivateProfileStringA(u"Shutdown", u"Option", u"!!", buffer, 3,
-                                               u"C:\\TOOLS\\QUINTARO.INI"),
-              2);
-    EXPECT_EQ(buffer.substr(0, 3), std::u16string(u"ab\0", 3));
-    // An unmapped folder reads as absent.
     desktop.GetPrivateProfileStringA(u"Shutdown", u"Option", u"!!", buffer, 8, u"D:\\X.INI");
     EXPECT_EQ(buffer.substr(0, 3), std::u16string(u"!!\0", 3));
+    EXPECT_FALSE(desktop.WritePrivateProfileStringA(u"Shutdown", u"Option", u"R", u"D:\\X.INI"));
 }
 
 TEST_F(SimulatedDesktopTest, WaitingMovesTimeToTheNextStepOrTheLimit) {
@@ -141,13 +74,6 @@ TEST_F(SimulatedDesktopTest, MessageBoxesTakeTheirAnswerFromTheScriptAndAreRecor
     // An answer the box cannot give is a fault of the test's script.
     desktop.Then(sim::Answer(desktop::kAnswerYes));
     EXPECT_THROW(desktop.ShowMessage(u"Bad", desktop::kStyleCriticalOk, u"T"), std::logic_error);
-}
-
-TEST_F(SimulatedDesktopTest, WindowsDirectoryEndsWithANul) {
-    desktop.SetWindowsDirectory(u"C:\\WINNT");
-    std::u16string buffer(255, u'x');
-    EXPECT_EQ(desktop.GetWindowsDirectoryA(buffer, 255), 8);
-    EXPECT_EQ(buffer.substr(0, 10), std::u16string(u"C:\\WINNT\0x", 10));
 }
 
 TEST_F(SimulatedDesktopTest, DescribeShowsTheWholeState) {

@@ -1,6 +1,7 @@
 #pragma once
 // The simulated desktop's ANSI code page: Windows-1252, as on a Western-European
-// Windows. Characters it cannot hold become '?', as WideCharToMultiByte makes them.
+// Windows. Characters it cannot hold become their best fit (A for A-macron) or '?', as
+// WideCharToMultiByte makes them.
 #include <string>
 #include <string_view>
 

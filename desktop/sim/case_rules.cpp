@@ -27,7 +27,12 @@ std::u16string UpperCase(std::u16string_view text) {
         // Each UTF-16 unit alone, as Windows does: surrogates keep their case.
         if (c >= 0xD800 && c <= 0xDFFF) continue;
         const wchar_t mapped = rules.toupper(static_cast<wchar_t>(c));
-        if (mapped <= 0xFFFF) c = static_cast<char16_t>(mapped);
+        // Windows keeps only the pairs that map back: the micro sign, dotless i, long s,
+        // final sigma and title-case digraphs keep their case, where C.UTF-8 would turn
+        // the micro sign into a Greek capital the ANSI code page lacks.
+        if (mapped <= 0xFFFF && rules.tolower(mapped) == static_cast<wchar_t>(c)) {
+            c = static_cast<char16_t>(mapped);
+        }
     }
     return upper;
 }

@@ -126,7 +126,7 @@ Step OpenWindow(const std::u16string& title, bool takeFocus, int task) {
 
 Step OpenHiddenWindow(const std::u16string& title, bool takeFocus) {
     return {"open \"" + common::ToUtf8(title) + "\" hidden",
-            [=](SimulatedDesktop& d) { d.Open(title, takeFocus, 0, false); }};
+            [=](SimulatedDesktop& d) { d.Open(title, takeFocus, 0, Look::Hidden); }};
 }
 
 Step ShowWindow(const std::u16string& title, bool takeFocus) {
@@ -313,9 +313,10 @@ void SimulatedDesktop::AdvanceScript() {
 
 // ---- Other programs' windows ------------------------------------------------------------
 
-WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int task, bool shown) {
+WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int task, Look look) {
     const WindowHandle handle = nextHandle_++;
-    windows_.push_back({handle, std::move(title), task, shown});
+    // Every window belongs to a program: one of its own unless it is said whose.
+    windows_.push_back({handle, std::move(title), task == 0 ? nextTask_++ : task, look});
     if (takeFocus) TakeFront(handle);
     return handle;
 }
@@ -323,12 +324,15 @@ WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int ta
 void SimulatedDesktop::TakeFront(WindowHandle window) {
     if (foreground_ != 0 && foreground_ != window) focusHistory_.push_back(foreground_);
     foreground_ = window;
+    // The window in front is on top: the title search finds it before its namesakes.
+    const auto it = std::ranges::find(windows_, window, &Window::handle);
+    if (it != windows_.end()) std::rotate(it, it + 1, windows_.end());
 }
 
 bool SimulatedDesktop::CanHaveFront(WindowHandle window) const {
     if (window == messageBox_ && window != 0) return true;
     for (const auto& w : windows_) {
-        if (w.handle == window) return w.shown;
+        if (w.handle == window) return w.look != Look::Hidden;
     }
     for (const auto* f : forms_) {
         if (f->Handle() == window) return f->Visible();
@@ -347,13 +351,15 @@ void SimulatedDesktop::HandFrontOn(WindowHandle window) {
 }
 
 void SimulatedDesktop::Close(std::u16string_view title) {
-    auto it = std::find_if(windows_.begin(), windows_.end(),
-                           [&](const Window& w) { return SameText(w.title, title); });
-    if (it == windows_.end()) ScriptFault("no window \"" + common::ToUtf8(title) + "\" to close");
-    const WindowHandle gone = it->handle;
-    windows_.erase(it);
-    HandFrontOn(gone);
-    std::erase(focusHistory_, gone);
+    const auto* w = WindowTitled(title);
+    if (w == nullptr) ScriptFault("no window \"" + common::ToUtf8(title) + "\" to close");
+    Close(w->handle);
+}
+
+void SimulatedDesktop::Close(WindowHandle window) {
+    std::erase_if(windows_, [&](const Window& w) { return w.handle == window; });
+    HandFrontOn(window);
+    std::erase(focusHistory_, window);
 }
 
 void SimulatedDesktop::Rename(std::u16string_view from, std::u16string to) {
@@ -375,7 +381,7 @@ void SimulatedDesktop::Focus(std::u16string_view title) {
 void SimulatedDesktop::Reveal(std::u16string_view title, bool takeFocus) {
     for (auto& w : windows_) {
         if (!SameText(w.title, title)) continue;
-        w.shown = true;
+        w.look = Look::Shown;
         if (takeFocus) TakeFront(w.handle);
         return;
     }
@@ -384,19 +390,20 @@ void SimulatedDesktop::Reveal(std::u16string_view title, bool takeFocus) {
 
 bool SimulatedDesktop::WindowShown(WindowHandle window) {
     for (const auto& w : windows_) {
-        if (w.handle == window) return w.shown;
+        if (w.handle == window) return w.look == Look::Shown;
     }
     for (const auto* f : forms_) {
-        if (f->Handle() == window) return f->Visible() && !f->Minimised();
+        if (f->Handle() == window) {
+            return f->Visible() && !f->Minimised() && !f->TheForm().Layout().controls.empty();
+        }
     }
     return false;
 }
 
 const SimulatedDesktop::Window* SimulatedDesktop::WindowTitled(std::u16string_view title) const {
-    for (const auto& w : windows_) {
-        if (SameText(w.title, title)) return &w;
-    }
-    return nullptr;
+    const auto it = std::find_if(windows_.rbegin(), windows_.rend(),
+                                 [&](const Window& w) { return SameText(w.title, title); });
+    return it == windows_.rend() ? nullptr : &*it;
 }
 
 std::u16string SimulatedDesktop::TitleOf(WindowHandle handle) const {
@@ -428,6 +435,11 @@ Form* SimulatedDesktop::FormNamed(std::string_view name) const {
 
 const FormWindow* SimulatedDesktop::FormByName(std::string_view name) const {
     return FindForm(name);
+}
+
+WindowHandle SimulatedDesktop::FormHandle(std::string_view name) const {
+    const auto* window = FindForm(name);
+    return window == nullptr ? 0 : window->Handle();
 }
 
 bool SimulatedDesktop::FormEnabled(std::string_view name) const {
@@ -502,6 +514,14 @@ WindowHandle SimulatedDesktop::FindWindowA(std::u16string_view title) {
     return w == nullptr ? 0 : w->handle;
 }
 
+TitledWindow SimulatedDesktop::FindWindowTitled(std::span<const std::u16string_view> titles) {
+    // Titles read as the system holds them, in UTF-16: no code page on the way.
+    for (std::size_t title = 0; title < titles.size(); ++title) {
+        if (const auto* w = WindowTitled(titles[title])) return {w->handle, title};
+    }
+    return {};
+}
+
 void SimulatedDesktop::PumpEvents() {
     // Events posted by the handlers run now stay for the next pump, as in a real queue.
     auto events = std::move(pending_);
@@ -571,6 +591,8 @@ int SimulatedDesktop::GetPrivateProfileStringA(std::u16string_view section, std:
     const auto file = HostPath(path);
     if (!file.empty()) value = ReadProfileValue(file, ToAnsi(section), ToAnsi(key));
     std::string bytes = value ? *value : ToAnsi(defaultValue);
+    // The default loses its trailing spaces, as the system strips them.
+    if (!value) bytes.erase(bytes.find_last_not_of(' ') + 1);
     // The value is cut to size - 1 bytes of the ANSI code page, then a NUL.
     if (bytes.size() > static_cast<std::size_t>(size - 1)) bytes.resize(size - 1);
     const auto text = FromAnsi(bytes);
@@ -700,7 +722,10 @@ std::string SimulatedDesktop::Describe() const {
     out << "windows:";
     for (const auto& w : windows_) {
         out << " \"" << common::ToUtf8(w.title) << "\"#" << w.handle
-            << (w.shown ? "" : " (hidden)");
+            << (w.look == Look::Hidden      ? " (hidden)"
+                : w.look == Look::Bare      ? " (no controls yet)"
+                : w.look == Look::Minimised ? " (minimised)"
+                                            : "");
     }
     out << "\nforeground: \"" << common::ToUtf8(TitleOf(foreground_)) << "\"\nforms:";
     for (const auto* f : forms_) {

@@ -69,6 +69,10 @@ Step Answer(int button);
 // Nothing happens for a while.
 Step Idle(Millis duration);
 
+// How another program's window is on screen. Bare: shown, but none of its controls yet,
+// as a dialog is before its dialog manager shows them.
+enum class Look { Shown, Hidden, Bare, Minimised };
+
 struct MessageShown {
     std::u16string prompt;
     int style = 0;
@@ -113,11 +117,15 @@ class SimulatedDesktop : public PlatformShell {
     bool Run(const std::function<void()>& program);
 
     // ---- Immediate changes (also what the steps apply) ----------------------------
-    // A hidden window may still take the front, as a dialog does during its creation.
-    WindowHandle Open(std::u16string title, bool takeFocus = true, int task = 0, bool shown = true);
+    // A hidden window may still take the front, as a dialog does during its creation. A
+    // new window goes on top of the others, as one taking the front does.
+    WindowHandle Open(std::u16string title, bool takeFocus = true, int task = 0,
+                      Look look = Look::Shown);
     void Close(std::u16string_view title);
+    void Close(WindowHandle window);
     void Rename(std::u16string_view from, std::u16string to);
     void Focus(std::u16string_view title);
+    void Focus(WindowHandle window) { TakeFront(window); }
     void Reveal(std::u16string_view title, bool takeFocus);
     // The user pressed a key or clicked just now.
     void UserInput() {
@@ -142,6 +150,7 @@ class SimulatedDesktop : public PlatformShell {
     Millis Clock() const { return now_; }
     // The program's form by name, while loaded; null otherwise.
     const FormWindow* FormByName(std::string_view name) const;
+    WindowHandle FormHandle(std::string_view name) const;
     bool FormEnabled(std::string_view name) const;
     // The control of a loaded form that has the focus; empty when none.
     std::string_view FocusedControl(std::string_view form) const;
@@ -150,6 +159,7 @@ class SimulatedDesktop : public PlatformShell {
 
     // ---- PlatformShell ------------------------------------------------------------
     WindowHandle FindWindowA(std::u16string_view title) override;
+    TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles) override;
     void PumpEvents() override;
     std::u16string UpperCase(std::u16string_view text) override;
     bool AnsiCodePageHolds(std::u16string_view text) override;
@@ -190,7 +200,7 @@ class SimulatedDesktop : public PlatformShell {
         WindowHandle handle;
         std::u16string title;
         int task;
-        bool shown = true;
+        Look look = Look::Shown;
     };
     friend class SimFormWindow;
     friend Step Click(const std::string&, const std::string&);
@@ -209,6 +219,7 @@ class SimulatedDesktop : public PlatformShell {
     Form* FormNamed(std::string_view name) const;
     // A user action on a form: ignored while the form is disabled or invisible.
     void UserAction(const std::string& formName, std::function<void(Form&)> action);
+    // The topmost window with the title.
     const Window* WindowTitled(std::u16string_view title) const;
     // Brings `window` to the front, remembering what had it.
     void TakeFront(WindowHandle window);
@@ -229,7 +240,7 @@ class SimulatedDesktop : public PlatformShell {
         std::pair<std::u16string, std::function<void(SimulatedDesktop&, const KeySequence&)>>>
         keyReactions_;
 
-    std::vector<Window> windows_;
+    std::vector<Window> windows_;  // bottom to top
     std::vector<WindowHandle> focusHistory_;
     WindowHandle foreground_ = 0;
     WindowHandle nextHandle_ = 1000;
