@@ -96,7 +96,7 @@ void frmDormellos::txtShutDownOption_Change() {
     // assigns the same text, which raises nothing.
     auto& window = Window();
     // Checked upper-cased: the capital of a character the file holds may be one it does
-    // not (micro sign, say).
+    // not (f with hook, say).
     const auto upper = Shell().UpperCase(window.Text("txtShutDownOption"));
     if (Shell().AnsiCodePageHolds(upper)) accepted_ = upper;
     window.SetText("txtShutDownOption", accepted_);
