@@ -10,6 +10,7 @@
 //       window; a Shown or Bare one takes the front
 //   void Close(WindowHandle window);
 //   void ToFront(WindowHandle window);                   its program brings it forward
+//   void Rename(WindowHandle window, std::u16string title);  its program retitles it
 //   std::u16string ProfileFolder();                      a Windows folder to write in
 //   void WriteFile(std::u16string_view path, std::string_view bytes);
 //   std::string ReadFile(std::u16string_view path);
@@ -120,6 +121,20 @@ TYPED_TEST_P(ShellContract, TitleSearchMatchesWholeTitlesIgnoringCaseHiddenWindo
     const auto found = shell.FindWindowTitled(titles);
     EXPECT_EQ(found.handle, windows[1]);
     EXPECT_EQ(found.title, 1u);
+}
+
+TYPED_TEST_P(ShellContract, TitleSearchNeverFindsAWindowRenamedAway) {
+    auto& d = this->driver_;
+    auto& shell = this->shell_;
+    const WindowHandle dialog = d.Open(u"Shut Down Windows", Look::Shown);
+    const std::u16string_view titles[] = {u"Shut Down Windows"};
+    EXPECT_EQ(shell.FindWindowTitled(titles).handle, dialog);
+    // Where renames go unreported a title read a moment ago may stand in for reading it
+    // again, but never for one that matches: a caller waiting for the window to go would
+    // find it gone by FindWindowA and look again at once, without end.
+    d.Rename(dialog, u"Shut Down Windows - Help");
+    EXPECT_EQ(shell.FindWindowTitled(titles).handle, 0);
+    EXPECT_EQ(shell.FindWindowA(u"Shut Down Windows"), 0);
 }
 
 TYPED_TEST_P(ShellContract, TitleSearchFindsTheTopmostOfNamesakes) {
@@ -419,10 +434,10 @@ TYPED_TEST_P(ShellContract, ModalWindowsHandTheFrontBackAndActivateIsOnlyForOwnF
 
 REGISTER_TYPED_TEST_SUITE_P(
     ShellContract, TitleSearchMatchesWholeTitlesIgnoringCaseHiddenWindowsToo,
-    TitleSearchFindsTheTopmostOfNamesakes, ProfileReadsFillAFixedBufferAsTheSystemCallDoes,
-    ProfileWritesKeepEveryOtherLine, WindowsDirectoryFillsAFixedBufferOrSaysWhatItNeeds,
-    AWindowThatHasGoneHasNoTaskAndTakesNoKeys, UpperCaseFollowsTheSystemsCaseTable,
-    AnsiCodePageHoldsOnlyWhatComesBackUnchanged,
+    TitleSearchNeverFindsAWindowRenamedAway, TitleSearchFindsTheTopmostOfNamesakes,
+    ProfileReadsFillAFixedBufferAsTheSystemCallDoes, ProfileWritesKeepEveryOtherLine,
+    WindowsDirectoryFillsAFixedBufferOrSaysWhatItNeeds, AWindowThatHasGoneHasNoTaskAndTakesNoKeys,
+    UpperCaseFollowsTheSystemsCaseTable, AnsiCodePageHoldsOnlyWhatComesBackUnchanged,
     AWindowIsShownOnlyVisibleUnminimisedAndWithAControl,
     TheFrontGoesWhereItIsAskedForAndBackWhenItsWindowCloses,
     UserPressesCountKeysAndClicksOnlyWhileCounting,

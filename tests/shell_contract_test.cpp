@@ -24,6 +24,9 @@ class SimulatedDriver {
     }
     void Close(WindowHandle window) { desktop_.Close(window); }
     void ToFront(WindowHandle window) { desktop_.Focus(window); }
+    void Rename(WindowHandle window, std::u16string title) {
+        desktop_.Rename(window, std::move(title));
+    }
 
     static std::u16string ProfileFolder() { return u"C:\\CONTRACT"; }
     void WriteFile(std::u16string_view path, std::string_view bytes) {

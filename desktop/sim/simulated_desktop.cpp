@@ -372,6 +372,16 @@ void SimulatedDesktop::Rename(std::u16string_view from, std::u16string to) {
     ScriptFault("no window \"" + common::ToUtf8(from) + "\" to rename");
 }
 
+void SimulatedDesktop::Rename(WindowHandle window, std::u16string to) {
+    for (auto& w : windows_) {
+        if (w.handle == window) {
+            w.title = std::move(to);
+            return;
+        }
+    }
+    ScriptFault("no window #" + std::to_string(window) + " to rename");
+}
+
 void SimulatedDesktop::Focus(std::u16string_view title) {
     const auto* w = WindowTitled(title);
     if (w == nullptr) ScriptFault("no window \"" + common::ToUtf8(title) + "\" to focus");

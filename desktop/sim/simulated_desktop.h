@@ -124,6 +124,7 @@ class SimulatedDesktop : public PlatformShell {
     void Close(std::u16string_view title);
     void Close(WindowHandle window);
     void Rename(std::u16string_view from, std::u16string to);
+    void Rename(WindowHandle window, std::u16string to);
     void Focus(std::u16string_view title);
     void Focus(WindowHandle window) { TakeFront(window); }
     void Reveal(std::u16string_view title, bool takeFocus);

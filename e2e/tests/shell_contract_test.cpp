@@ -145,6 +145,11 @@ class Win32Driver {
         SetForegroundWindow(ToHwnd(window));
         EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == ToHwnd(window); }));
     }
+    // A window of this process: the shell is told of no rename, as under Wine, which
+    // reports none from any program.
+    void Rename(WindowHandle window, const std::u16string& title) {
+        SetWindowTextW(ToHwnd(window), Wide(title));
+    }
     void Close(WindowHandle window) {
         DestroyWindow(ToHwnd(window));
         received_.erase(ToHwnd(window));
