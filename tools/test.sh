@@ -120,7 +120,9 @@ echo
 echo "==> stage times"
 printf '%s\n' "${timings[@]}"
 echo "==> [$(($(date +%s) - started)) s] done"
-summary="test: proved under Wine: ${proved[*]:-none}"
+joined=$(printf ', %s' "${proved[@]}")
+summary="test: proved under Wine: ${joined:2}"
+[ ${#proved[@]} -eq 0 ] && summary="test: proved under Wine: none"
 for line in "${not_run[@]}"; do
     summary+="; not run: $line"
 done
