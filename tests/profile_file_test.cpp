@@ -5,16 +5,15 @@
 #include "desktop/sim/profile_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 
 #include "desktop/sim/ansi_codepage.h"
+#include "sim_fixture.h"
 
 namespace desktop::sim {
 namespace {
@@ -25,16 +24,8 @@ using namespace std::string_view_literals;
 
 const std::string kBom = "\xEF\xBB\xBF";
 
-void WriteBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << file;
-}
-
-std::string ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 std::set<std::string> Entries(const fs::path& dir) {
     std::set<std::string> names;
@@ -46,25 +37,9 @@ std::set<std::string> Entries(const fs::path& dir) {
 
 class ProfileFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("profile_file_test-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        file_ = dir_ / "test.ini";
-    }
-    void TearDown() override {
-        // Tests take write permission away; give it back so everything can go.
-        std::error_code ec;
-        for (const auto& entry : fs::recursive_directory_iterator(dir_, ec)) {
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        }
-        fs::remove_all(dir_, ec);
-    }
-
-    fs::path dir_;
-    fs::path file_;
+    testing_support::TempFolder folder_;
+    const fs::path& dir_ = folder_.Path();
+    const fs::path file_ = dir_ / "test.ini";
 };
 
 TEST_F(ProfileFile, ReadsFindTheValueAsWindowsDoes) {
@@ -111,7 +86,7 @@ TEST_F(ProfileFile, ReadsFindTheValueAsWindowsDoes) {
         const Case& c = cases[i];
         SCOPED_TRACE("case " + std::to_string(i) + ": " + c.content.value_or("<no file>"));
         fs::remove(file_);
-        if (c.content) WriteBytes(file_, *c.content);
+        if (c.content) WriteFile(file_, *c.content);
         EXPECT_EQ(ReadProfileValue(file_, c.section, c.key), c.expected);
     }
 }
@@ -158,9 +133,9 @@ TEST_F(ProfileFile, WritesChangeOnlyWhatTheyMust) {
         const Case& c = cases[i];
         SCOPED_TRACE("case " + std::to_string(i) + ": " + c.before.value_or("<no file>"));
         fs::remove(file_);
-        if (c.before) WriteBytes(file_, *c.before);
+        if (c.before) WriteFile(file_, *c.before);
         ASSERT_TRUE(WriteProfileValue(file_, c.section, c.key, c.value));
-        EXPECT_EQ(ReadBytes(file_), c.after);
+        EXPECT_EQ(ReadFile(file_), c.after);
         // What was written reads back (a quoted value reads without its quotes).
         const std::string_view v = c.value;
         const bool quoted = v.size() >= 2 && v.front() == '"' && v.back() == '"';
@@ -174,11 +149,11 @@ TEST_F(ProfileFile, WritesChangeOnlyWhatTheyMust) {
 TEST_F(ProfileFile, UnwritablePlacesFail) {
     // A read-only file, whatever the write: no copy of it replaces it.
     const std::string before = "[Shutdown]\r\nHide=True\r\n";
-    WriteBytes(file_, before);
+    WriteFile(file_, before);
     fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     EXPECT_FALSE(WriteProfileValue(file_, "Shutdown", "Hide", "False"));
     EXPECT_FALSE(WriteProfileValue(file_, "New", "Key", "1"));
-    EXPECT_EQ(ReadBytes(file_), before);
+    EXPECT_EQ(ReadFile(file_), before);
     EXPECT_EQ(Entries(dir_), std::set<std::string>{"test.ini"});
     fs::remove(file_);
 
@@ -195,24 +170,24 @@ TEST_F(ProfileFile, UnwritablePlacesFail) {
     EXPECT_FALSE(fs::exists(missing.parent_path()));
 
     // A file where the folder should be.
-    WriteBytes(dir_ / "plain", "[S]\n");
+    WriteFile(dir_ / "plain", "[S]\n");
     EXPECT_FALSE(WriteProfileValue(dir_ / "plain" / "test.ini", "S", "K", "1"));
-    EXPECT_EQ(ReadBytes(dir_ / "plain"), "[S]\n");
+    EXPECT_EQ(ReadFile(dir_ / "plain"), "[S]\n");
 
     // A read-only folder: neither a new file nor a change to an existing one.
     const fs::path locked = dir_ / "locked";
     fs::create_directory(locked);
-    WriteBytes(locked / "old.ini", "[S]\nK=1\n");
+    WriteFile(locked / "old.ini", "[S]\nK=1\n");
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_FALSE(WriteProfileValue(locked / "new.ini", "S", "K", "1"));
     EXPECT_FALSE(WriteProfileValue(locked / "old.ini", "S", "K", "2"));
     fs::permissions(locked, fs::perms::owner_all);
     EXPECT_EQ(Entries(locked), std::set<std::string>{"old.ini"});
-    EXPECT_EQ(ReadBytes(locked / "old.ini"), "[S]\nK=1\n");
+    EXPECT_EQ(ReadFile(locked / "old.ini"), "[S]\nK=1\n");
 }
 
 TEST_F(ProfileFile, WriteKeepsPermissionsAndWritesThroughLinks) {
-    WriteBytes(file_, "[S]\nK=1\n");
+    WriteFile(file_, "[S]\nK=1\n");
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(file_, mode);
     const fs::path link = dir_ / "link.ini";
@@ -220,7 +195,7 @@ TEST_F(ProfileFile, WriteKeepsPermissionsAndWritesThroughLinks) {
 
     ASSERT_TRUE(WriteProfileValue(link, "S", "K", "2"));
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-    EXPECT_EQ(ReadBytes(file_), "[S]\nK=2\n");
+    EXPECT_EQ(ReadFile(file_), "[S]\nK=2\n");
     EXPECT_EQ(fs::status(file_).permissions(), mode);
     EXPECT_EQ(Entries(dir_), (std::set<std::string>{"link.ini", "test.ini"}));
 }
