@@ -1,6 +1,6 @@
 // The preselector's main window as another program sees it under Wine: its texts, its
-// layout at the screen's DPI, what Exit, the close box, the task list and the
-// end of the session do, and Minimise and Hide, after which the watcher still answers.
+// layout at the screen's DPI, the question Exit and the close box ask, and Minimise and
+// Hide, after which the watcher still answers. Ends from outside are faults_test's.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -33,18 +33,16 @@ class DormelloMainWindowTest : public testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
 
-    // Starts dormello32 in `folder` with `commandLine` (none when empty) and waits for its
-    // main window to be shown. Throws when it is not.
+    // Starts dormello32 in `folder` with `commandLine` (none when empty) until it waits for
+    // input with its main window shown. Throws when it does not.
     static Process StartDormello(const std::wstring& commandLine, const std::wstring& folder,
                                  HWND& main) {
-        Process dormello = LaunchDormello(commandLine, folder);
+        Process dormello = StartDormelloUntilIdle(commandLine, folder);
         main = WaitForMainWindow(dormello);
         if (main == nullptr) {
             throw std::runtime_error("the main window \"Dormello\" did not appear; " +
                                      Describe(dormello));
         }
-        // Past its start-up: waiting for input in its watcher.
-        WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count()));
         return dormello;
     }
 
@@ -188,32 +186,6 @@ TEST_F(DormelloMainWindowTest, MatchesItsLayoutAtTheScreenDpi) {
     EXPECT_TRUE(differences.empty()) << Lines(differences);
 }
 
-TEST_F(DormelloMainWindowTest, FocusStartsOnHideAndTabGoesToExitMinimiseAndChangeOptions) {
-    HWND main = nullptr;
-    Process dormello = StartDormello(L"s,false", folder_, main);
-    const auto button = [&](const wchar_t* caption) {
-        const auto control = FindControl(main, caption);
-        return control ? control->handle : nullptr;
-    };
-    const std::vector<HWND> cycle{button(kHide), button(kExit), button(kMinimise),
-                                  button(kChangeOptions)};
-    for (HWND control : cycle) {
-        ASSERT_NE(control, nullptr);
-    }
-
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info));
-    EXPECT_EQ(info.hwndFocus, cycle.front())
-        << "focus on \"" << ToUtf8(WindowText(info.hwndFocus)) << "\"";
-    for (size_t i = 0; i < cycle.size(); ++i) {
-        HWND next = GetNextDlgTabItem(main, cycle[i], FALSE);
-        EXPECT_EQ(next, cycle[(i + 1) % cycle.size()])
-            << "after \"" << ToUtf8(WindowText(cycle[i])) << "\" comes \""
-            << ToUtf8(WindowText(next)) << "\"";
-    }
-}
-
 // ---- Closing ------------------------------------------------------------------------
 
 struct AskingClose {
@@ -239,12 +211,7 @@ class DormelloAsksBeforeClosing : public DormelloMainWindowTest,
     // Asks to close and waits for the question; nullptr when none came.
     static HWND Ask(const Process& dormello, HWND main, void (*ask)(HWND)) {
         ask(main);
-        HWND box = nullptr;
-        WaitUntil([&] {
-            box = MessageBoxOf(dormello);
-            return box != nullptr || !dormello.Running();
-        });
-        return box;
+        return WaitForWindowOf(dormello, MessageBoxOf);
     }
 };
 
@@ -275,54 +242,6 @@ INSTANTIATE_TEST_SUITE_P(Ways, DormelloAsksBeforeClosing,
                          testing::Values(AskingClose{"ExitButton", PressExit},
                                          AskingClose{"CloseBox", ChooseCloseFromTheCloseBox}),
                          [](const testing::TestParamInfo<AskingClose>& tested) {
-                             return std::string(tested.param.name);
-                         });
-
-struct OutsideClose {
-    const char* name;
-    void (*close)(const Process& dormello, HWND main);
-};
-
-void PrintTo(const OutsideClose& tested, std::ostream* out) { *out << tested.name; }
-
-void CloseFromTheTaskList(const Process&, HWND main) { PostClose(main); }
-
-// The system's taskkill without /f: WM_CLOSE to each of the process's top-level windows.
-void Taskkill(const Process& dormello, HWND) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    Process taskkill = Process::Start(std::wstring(system) + L"\\taskkill.exe",
-                                      {L"/pid", std::to_wstring(dormello.Pid())});
-    taskkill.WaitForExit(kDefaultTimeout);
-}
-
-void EndTheSessionOf(const Process& dormello, HWND) { EndTheSession(dormello); }
-
-class DormelloClosedFromOutside : public DormelloMainWindowTest,
-                                  public testing::WithParamInterface<OutsideClose> {};
-
-TEST_P(DormelloClosedFromOutside, EndsWithoutAskingAnything) {
-    HWND main = nullptr;
-    Process dormello = StartDormello(L"R", folder_, main);
-
-    GetParam().close(dormello, main);
-
-    HWND box = nullptr;
-    WaitUntil([&] {
-        box = MessageBoxOf(dormello);
-        return box != nullptr || !dormello.Running();
-    });
-    EXPECT_EQ(box, nullptr) << "a question appeared: "
-                            << (box != nullptr ? Joined(StaticTexts(box)) : "");
-    EXPECT_FALSE(dormello.Running()) << Describe(dormello);
-    EXPECT_EQ(dormello.ExitCode(), 0U);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ways, DormelloClosedFromOutside,
-                         testing::Values(OutsideClose{"TaskListClose", CloseFromTheTaskList},
-                                         OutsideClose{"TaskkillWithoutForce", Taskkill},
-                                         OutsideClose{"EndOfTheSession", EndTheSessionOf}),
-                         [](const testing::TestParamInfo<OutsideClose>& tested) {
                              return std::string(tested.param.name);
                          });
 

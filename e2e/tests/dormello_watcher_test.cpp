@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -166,7 +165,7 @@ TEST_F(DormelloWatcherTest, ADialogReachedLateGetsNothingAndOneOpenedInFrontStil
     PressButton(changeOptions->handle);
     HWND options = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
-        options = FindTopLevel(kOptionsTitle, dormello.Pid(), true);
+        options = OptionsDialogOf(dormello);
         return options != nullptr && IsForeground(options);
     }));
 
@@ -276,43 +275,6 @@ TEST_F(DormelloWatcherTest, WithSCommaTrueShowsNoWindowAndStillAnswersTheDialog)
     const auto visible = VisibleTopLevelWindows(dormello.Pid());
     EXPECT_TRUE(visible.empty()) << "visible: \"" << ToUtf8(WindowText(visible.front())) << "\"";
     EXPECT_TRUE(dormello.Running());
-}
-
-// ---- A measurement for the team, not a check ----------------------------------------
-
-std::int64_t Hundreds(const FILETIME& time) {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                     time.dwLowDateTime);
-}
-
-// User plus kernel time of the process so far, in milliseconds; -1 when unknown.
-double CpuMillis(HANDLE process) {
-    FILETIME created{};
-    FILETIME exited{};
-    FILETIME kernel{};
-    FILETIME user{};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-        return -1.0;
-    }
-    return static_cast<double>(Hundreds(kernel) + Hundreds(user)) / 10000.0;
-}
-
-// Opt-in (--gtest_also_run_disabled_tests): a minute of the preselector with no dialog
-// to watch for. The fixed wait is the point of this measurement. Under Wine 8 the times
-// GetProcessTimes gives for another process did not advance while Linux's accounting of
-// the same process did (/proc/PID/schedstat): read them as a lower bound.
-TEST_F(DormelloWatcherTest, DISABLED_ReportsItsCpuTimeOverAMinuteWithoutADialog) {
-    constexpr DWORD kMinuteMs = 60000;
-    Process dormello = StartDormelloUntilIdle(L"R", folder_);
-    const double atStart = CpuMillis(dormello.Handle());
-    ASSERT_EQ(WaitForSingleObject(dormello.Handle(), kMinuteMs), static_cast<DWORD>(WAIT_TIMEOUT))
-        << "dormello32 ended during the minute";
-    const double atEnd = CpuMillis(dormello.Handle());
-    std::cout << "[  MEASURE ] dormello32 CPU time (user + kernel): " << atStart
-              << " ms after start-up, " << atEnd
-              << " ms after 60 s idle more; the idle minute took " << atEnd - atStart << " ms\n";
-    RecordProperty("cpu_ms_after_startup", std::to_string(atStart));
-    RecordProperty("cpu_ms_idle_minute", std::to_string(atEnd - atStart));
 }
 
 }  // namespace

@@ -6,8 +6,7 @@
 // The volume control is the stand-in installed as C:\windows\SNDVOL32.EXE. The launcher
 // starts it without arguments, so each test hands it its options (a log of its own among
 // them) through the environment the launcher inherits and passes on. Form1, which no run
-// shows, is made in the test's own process by the launcher's toolkit and held against
-// its layout.
+// shows, is own_forms_test's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,9 +23,7 @@
 
 #include "e2e/driver/environment.h"
 #include "e2e/driver/event_log.h"
-#include "e2e/driver/form_check.h"
 #include "e2e/driver/keys.h"
-#include "e2e/driver/own_form.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/process_tree.h"
 #include "e2e/driver/shutdown_standin.h"
@@ -34,7 +31,6 @@
 #include "e2e/driver/volume_standin.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
-#include "launcher/form1.h"
 
 namespace e2e {
 namespace {
@@ -540,17 +536,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Shown behind the window in front, and closed before it could take a key.
         GoneCase{"ClosedBeforeTheKeys", {.noActivate = true}, true, "exit", false}),
     [](const testing::TestParamInfo<GoneCase>& tested) { return std::string(tested.param.name); });
-
-// ---- Form1 --------------------------------------------------------------------------
-
-// No run shows Form1: its load does the whole run and ends the program. Its window is
-// made here instead, by the toolkit the launcher links, from the launcher's own layout.
-TEST(LauncherForm1, ItsWindowMatchesItsLayout) {
-    const OwnForm form1(launcher::Form1Layout());
-    const auto differences =
-        LayoutDifferences(form1.Handle(), launcher::Form1Layout(), ScreenDpi());
-    EXPECT_TRUE(differences.empty()) << Lines(differences);
-}
 
 }  // namespace
 }  // namespace e2e
