@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/tests/case_name.h"
 #include "preselector/frm_dormello.h"
 
 namespace e2e {
@@ -59,8 +59,6 @@ struct TextsCase {
     const wchar_t* source;
 };
 
-void PrintTo(const TextsCase& tested, std::ostream* out) { *out << tested.name; }
-
 class DormelloMainWindowTexts : public DormelloMainWindowTest,
                                 public testing::WithParamInterface<TextsCase> {};
 
@@ -97,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TextsCase{"SettingsFile", L"", "[Shutdown]\r\nOption=s\r\n",
                               L"{folder}\\QUINTARO.INI"},
                     TextsCase{"CommandLine", L"s,false", nullptr, L"Command Line 's,false'"}),
-    [](const testing::TestParamInfo<TextsCase>& tested) { return std::string(tested.param.name); });
+    CaseName);
 
 // ---- Data shown as it is -------------------------------------------------------------
 
@@ -193,8 +191,6 @@ struct AskingClose {
     void (*ask)(HWND main);
 };
 
-void PrintTo(const AskingClose& tested, std::ostream* out) { *out << tested.name; }
-
 void PressExit(HWND main) {
     const auto exit = FindControl(main, kExit);
     if (exit) {
@@ -241,9 +237,7 @@ TEST_P(DormelloAsksBeforeClosing, NoKeepsItRunningAndYesEndsIt) {
 INSTANTIATE_TEST_SUITE_P(Ways, DormelloAsksBeforeClosing,
                          testing::Values(AskingClose{"ExitButton", PressExit},
                                          AskingClose{"CloseBox", ChooseCloseFromTheCloseBox}),
-                         [](const testing::TestParamInfo<AskingClose>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // ---- Out of the way, still watching -------------------------------------------------
 
@@ -252,8 +246,6 @@ struct OutOfTheWay {
     const wchar_t* button;
     bool (*done)(HWND main);
 };
-
-void PrintTo(const OutOfTheWay& tested, std::ostream* out) { *out << tested.name; }
 
 bool Minimised(HWND main) { return IsIconic(main) != FALSE; }
 bool Hidden(HWND main) { return IsWindow(main) && !IsWindowVisible(main); }
@@ -281,9 +273,7 @@ TEST_P(DormelloOutOfTheWay, DoesWhatTheButtonSaysAndStillAnswersTheDialog) {
 INSTANTIATE_TEST_SUITE_P(Buttons, DormelloOutOfTheWay,
                          testing::Values(OutOfTheWay{"Minimise", kMinimise, Minimised},
                                          OutOfTheWay{"Hide", kHide, Hidden}),
-                         [](const testing::TestParamInfo<OutOfTheWay>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 }  // namespace
 }  // namespace e2e

@@ -19,6 +19,7 @@
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/tests/case_name.h"
 #include "preselector/frm_dormellos.h"
 
 namespace e2e {
@@ -84,21 +85,11 @@ const CancelCase kCancelCases[] = {
     {"CloseBox", CancelBy::CloseBox},
 };
 
-void PrintTo(const CancelCase& tested, std::ostream* out) { *out << tested.name; }
-
-std::string CancelName(const testing::TestParamInfo<CancelCase>& tested) {
-    return tested.param.name;
-}
-
 // How the user saves.
 struct SaveCase {
     const char* name;
     Chord chord;
 };
-
-void PrintTo(const SaveCase& tested, std::ostream* out) { *out << tested.name; }
-
-std::string SaveName(const testing::TestParamInfo<SaveCase>& tested) { return tested.param.name; }
 
 // ---- The fixture ---------------------------------------------------------------------
 
@@ -347,7 +338,7 @@ TEST_P(DormelloStartupSave, SavesHideAndOptionThenTheMainWindowAndTheShutdownDia
 INSTANTIATE_TEST_SUITE_P(Keys, DormelloStartupSave,
                          testing::Values(SaveCase{"Enter", Key(VK_RETURN)},
                                          SaveCase{"AltS", Alt(L'S')}),
-                         SaveName);
+                         CaseName);
 
 TEST_F(DormelloOptions, AtStartUpSavingAnEmptyBoxWritesItAndEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
@@ -374,7 +365,7 @@ TEST_P(DormelloStartupCancel, EndsTheProgramWithoutWritingASettingsFile) {
     EXPECT_FALSE(FileExists(settingsPath_)) << "written:\n" << Visible(SettingsBytes());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, DormelloStartupCancel, testing::ValuesIn(kCancelCases), CancelName);
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloStartupCancel, testing::ValuesIn(kCancelCases), CaseName);
 
 // ---- Change Options on the main window -----------------------------------------------
 
@@ -455,7 +446,7 @@ TEST_P(DormelloChangeCancel, LeavesTheFileTheLabelAndTheKeyInForceAsTheyWere) {
     EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestart));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCases), CancelName);
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCases), CaseName);
 
 // ---- The settings file ---------------------------------------------------------------
 
@@ -498,8 +489,6 @@ struct UnwritableCase {
     const char* name;
     Unwritable why;
 };
-
-void PrintTo(const UnwritableCase& tested, std::ostream* out) { *out << tested.name; }
 
 class DormelloUnwritableSettings : public DormelloOptions,
                                    public testing::WithParamInterface<UnwritableCase> {
@@ -577,9 +566,7 @@ INSTANTIATE_TEST_SUITE_P(Files, DormelloUnwritableSettings,
                          testing::Values(UnwritableCase{"ReadOnly", Unwritable::ReadOnlyAttribute},
                                          UnwritableCase{"OpenWithoutSharing",
                                                         Unwritable::OpenWithoutSharing}),
-                         [](const testing::TestParamInfo<UnwritableCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 }  // namespace
 }  // namespace e2e

@@ -139,10 +139,6 @@ struct WhileUpCase {
     OutsideEnd end;
 };
 
-void PrintTo(const WhileUpCase& tested, std::ostream* out) {
-    *out << tested.end.name << "_while_" << tested.dialog.name;
-}
-
 void EndTheSessionOf(const Process& dormello, HWND) { EndTheSession(dormello); }
 void CloseFromTheTaskList(const Process&, HWND main) { PostClose(main); }
 // The system's taskkill without /f: WM_CLOSE to each of the process's top-level windows.

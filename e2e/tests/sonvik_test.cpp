@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -31,6 +30,7 @@
 #include "e2e/driver/volume_standin.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/tests/case_name.h"
 
 namespace e2e {
 namespace {
@@ -228,8 +228,6 @@ struct ArrivalCase {
     bool bystander;
 };
 
-void PrintTo(const ArrivalCase& tested, std::ostream* out) { *out << tested.name; }
-
 class LauncherRecording : public LauncherTest, public testing::WithParamInterface<ArrivalCase> {};
 
 TEST_P(LauncherRecording, EndsWithRecordingControlInFrontHavingTypedTheKeysIntoItAlone) {
@@ -268,9 +266,7 @@ INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherRecording,
                          testing::Values(ArrivalCase{"StartingAtOnce", std::nullopt, false},
                                          ArrivalCase{"StartingSlowlyBehindAnotherWindow", 2000,
                                                      true}),
-                         [](const testing::TestParamInfo<ArrivalCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // ---- No volume control ----------------------------------------------------------------
 
@@ -313,8 +309,6 @@ struct AlreadyOpenCase {
     // Whether the volume control the launcher starts switches to its recording view too.
     bool secondSwitches;
 };
-
-void PrintTo(const AlreadyOpenCase& tested, std::ostream* out) { *out << tested.name; }
 
 struct AlreadyOpenRun;
 
@@ -445,9 +439,7 @@ TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesT
 INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherWithRecordingControlOpen,
                          testing::Values(AlreadyOpenCase{"SecondNeverSwitches", false},
                                          AlreadyOpenCase{"SecondSwitchesToo", true}),
-                         [](const testing::TestParamInfo<AlreadyOpenCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // ---- The launcher gives up ------------------------------------------------------------
 
@@ -489,8 +481,6 @@ struct GoneCase {
     // Whether the keys went in (and closed the Properties dialog) before that end.
     bool takesTheKeys;
 };
-
-void PrintTo(const GoneCase& tested, std::ostream* out) { *out << tested.name; }
 
 class LauncherWhenTheVolumeControlGoes : public LauncherGivesUp,
                                          public testing::WithParamInterface<GoneCase> {};
@@ -535,7 +525,7 @@ INSTANTIATE_TEST_SUITE_P(
         GoneCase{"CrashingAfterTheKeys", {.noSwitch = true, .crashMs = 6000}, false, "crash", true},
         // Shown behind the window in front, and closed before it could take a key.
         GoneCase{"ClosedBeforeTheKeys", {.noActivate = true}, true, "exit", false}),
-    [](const testing::TestParamInfo<GoneCase>& tested) { return std::string(tested.param.name); });
+    CaseName);
 
 }  // namespace
 }  // namespace e2e

@@ -14,6 +14,7 @@
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
 #include "e2e/standin/shutdown/protocol.h"
+#include "e2e/tests/case_name.h"
 
 namespace e2e {
 namespace {
@@ -174,9 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Windows, StandInKeysElsewhere,
                                                        nullptr, standin::kThiefTitle},
                                          ElsewhereCase{"StealCommand", L"open", L"steal delay=100",
                                                        standin::kThiefTitle}),
-                         [](const testing::TestParamInfo<ElsewhereCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 TEST_F(StandInTest, HiddenOpeningMakesTheDialogFindableBeforeItIsShown) {
     auto standIn = ShutdownStandIn::Start(folder_);
