@@ -411,22 +411,6 @@ TEST_F(DormelloOptions, SavingANewKeyShowsItAtOnceAndTheNextShutdownDialogGetsIt
     EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos));
 }
 
-TEST_F(DormelloOptions, SavingWithHideIconTickedHidesTheMainWindowWhenTheDialogCloses) {
-    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
-    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
-    ASSERT_NO_FATAL_FAILURE(TickHideIcon());
-
-    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
-
-    EXPECT_TRUE(DialogCloses());
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }))
-        << "the main window is still shown";
-    EXPECT_TRUE(dormello_.Running()) << Ended();
-    const std::string bytes = SettingsBytes();
-    EXPECT_EQ(bytes, ReplaceLine(kSettingsR, "Hide=False", "Hide=True")) << Visible(bytes);
-    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestart)) << "hidden, it keeps working";
-}
-
 class DormelloChangeCancel : public DormelloOptions,
                              public testing::WithParamInterface<CancelCase> {};
 
@@ -450,6 +434,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCa
 
 // ---- The settings file ---------------------------------------------------------------
 
+// With Hide Icon ticked as well: the main window hides as the dialog closes, and the
+// preselector goes on answering.
 TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     // No blank lines: Wine's profile writer drops them from a file it rewrites, where
     // Windows keeps them; that is the system's doing, not the preselector's.
@@ -474,12 +460,15 @@ TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
 
     EXPECT_TRUE(DialogCloses());
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }))
+        << "Hide Icon ticked, the main window is still shown";
     const std::string expected =
         ReplaceLine(ReplaceLine(original, "Option=R", "Option=M"), "Hide=False", "Hide=True");
     const std::string bytes = SettingsBytes();
     EXPECT_EQ(bytes, expected) << "the file holds:\n"
                                << Visible(bytes) << "expected:\n"
                                << Visible(expected);
+    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos)) << "hidden, it keeps working";
 }
 
 // Why the settings file cannot be written when Save is pressed.

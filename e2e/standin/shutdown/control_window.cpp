@@ -95,12 +95,6 @@ LRESULT ControlWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 opening_.reset();
             }
             return 0;
-        case WM_QUERYENDSESSION:
-            log("queryendsession");
-            return TRUE;
-        case WM_ENDSESSION:
-            log("endsession").Number("ending", wParam != FALSE ? 1 : 0);
-            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;

@@ -39,7 +39,7 @@
 // the first selection), activate (state), show (about to be shown; the foreground window
 // then), shown (the foreground window after), retitle (title), selection (index, text) at
 // each change, close (by, selection). The other events: start (lang, bystander), steal,
-// help, bystander, queryendsession, endsession (ending), error.
+// help, bystander, error.
 
 #define IDD_SHUTDOWN_ENGLISH 101
 #define IDD_SHUTDOWN_GERMAN 102
