@@ -51,9 +51,10 @@ void Check(bool ok, const std::string& what) {
     Say(std::string(ok ? "  ok    " : "  FAIL  ") + what);
 }
 
-void CheckLayout(HWND window, const desktop::FormLayout& layout, int dpi) {
+void CheckLayout(HWND window, const desktop::FormLayout& layout, int dpi,
+                 const std::string& which = "") {
     const auto differences = e2e::LayoutDifferences(window, layout, dpi);
-    Check(differences.empty(), layout.name + " matches its layout");
+    Check(differences.empty(), layout.name + which + " matches its layout");
     for (const auto& line : differences) Say("          " + line);
 }
 
@@ -75,7 +76,7 @@ int Measure(int dpi) {
     for (const auto* layout : {&launcher::Form1Layout(), &preselector::frmDormelloLayout(),
                                &preselector::frmDormellosLayout()}) {
         const e2e::OwnForm form(*layout);
-        CheckLayout(form.Handle(), *layout, dpi);
+        CheckLayout(form.Handle(), *layout, dpi, " made here, fonts included,");
     }
 
     const std::wstring folder = e2e::NewScratchFolder(L"dpi" + std::to_wstring(dpi));
