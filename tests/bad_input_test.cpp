@@ -122,6 +122,8 @@ const CommandLineCase kCommandLineCases[] = {
     {"close parenthesis", u")", std::nullopt, u")", false, u"%{)}"},
     {"open brace", u"{", std::nullopt, u"{", false, u"%{{}"},
     {"close brace", u"}", std::nullopt, u"}", false, u"%{}}"},
+    {"open bracket", u"[", std::nullopt, u"[", false, u"%{[}"},
+    {"close bracket", u"]", std::nullopt, u"]", false, u"%{]}"},
     {"leading spaces make the comma the key", u"  ,TRUE", std::nullopt, u",", true, u"%,"},
     {"tab is not trimmed and is the key", u"\t", std::nullopt, u"\t", false, u"%\t"},
     {"CR LF", u"\r\n", std::nullopt, u"\r", false, u"%\r"},
@@ -307,6 +309,13 @@ const SaveCase kSaveCases[] = {
      [] { return "B=" + std::string(300, 'b') + "\r\n"; }},
     {"10 MB file", [] { return TenMegabytesOfComments() + "[Shutdown]\r\n"; },
      "Option=S\r\nHide=False\r\n", "Option=R\r\nHide=True\r\n", TenMegabytesOfComments},
+    {"a 10 MB line with NULs in the section",
+     [] {
+         std::string line(kTenMegabytes, 'x');
+         for (std::size_t i = 0; i < line.size(); i += 4096) line[i] = '\0';
+         return "[Shutdown]\r\n" + line + "\r\n";
+     },
+     "", "Hide=True\r\nOption=R\r\n", Text("")},
 };
 
 class SaveKeepsTheRestTest : public BadInputTest, public ::testing::WithParamInterface<SaveCase> {};

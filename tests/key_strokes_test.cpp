@@ -55,6 +55,7 @@ TEST(ParseKeyString, ValidStringsGiveTheirStrokes) {
         KeySequence expected;
     };
     const KeySequence shiftedLefts = Repeat(Key(NamedKey::Left, "+"), 3);
+    // A syntax character in braces alone is LiteralKey's (below).
     const Case cases[] = {
         {u"", {}},
         {u"a", {Ch(u'a')}},
@@ -76,18 +77,9 @@ TEST(ParseKeyString, ValidStringsGiveTheirStrokes) {
         {u"{x 255}", Repeat(Ch(u'x'), 255)},
         {u"{a 007}", Repeat(Ch(u'a'), 7)},
         {u"{  3}", Repeat(Ch(u' '), 3)},
-        {u"{%}", {Ch(u'%')}},
-        {u"{+}", {Ch(u'+')}},
-        {u"{^}", {Ch(u'^')}},
-        {u"{~}", {Ch(u'~')}},
-        {u"{(}", {Ch(u'(')}},
-        {u"{)}", {Ch(u')')}},
-        {u"{{}", {Ch(u'{')}},
-        {u"{}}", {Ch(u'}')}},
         {u"{}}x", {Ch(u'}'), Ch(u'x')}},
         {u"{} 2}", Repeat(Ch(u'}'), 2)},
         {u"{{ 2}", Repeat(Ch(u'{'), 2)},
-        {u"{[}{]}", {Ch(u'['), Ch(u']')}},
         {u"[]", {Ch(u'['), Ch(u']')}},
         {u"{a}", {Ch(u'a')}},
         {u"{ }", {Ch(u' ')}},
@@ -219,7 +211,8 @@ TEST(DescribeStrokes, WritesCanonicalSyntax) {
     }
 }
 
-// Parsing what DescribeStrokes wrote gives the same strokes back.
+// Parsing what DescribeStrokes wrote gives the same strokes back. Sequences a key string
+// can give are fuzz_key_string's; these are every stroke there is, alone and in a row.
 void ExpectRoundTrip(const KeySequence& strokes) {
     const std::u16string text = DescribeStrokes(strokes);
     SCOPED_TRACE(common::ToUtf8(text));
@@ -228,23 +221,13 @@ void ExpectRoundTrip(const KeySequence& strokes) {
     EXPECT_EQ(back, strokes);
 }
 
-TEST(DescribeStrokes, RoundTripsThroughParse) {
-    const std::vector<KeySequence> table = {
-        {},
-        {Ch(u'p', "%"), Ch(u'r'), Key(NamedKey::Tab), Key(NamedKey::Down), Key(NamedKey::Enter)},
-        {Ch(u'(', "+"), Ch(u')', "^"), Ch(u'{', "%"), Ch(u'}', "+^%")},
-        {Ch(u' '), Ch(u' ', "+"), Ch(u'\t'), Ch(u'\u00e9', "%"), Ch(u'\u20ac')},
-        {Ch(u'}'), Ch(u'}'), Ch(u'{'), Ch(u'{')},
-        Repeat(Key(NamedKey::Left, "+"), 42),
-    };
-    for (const auto& strokes : table) ExpectRoundTrip(strokes);
-}
-
 TEST(DescribeStrokes, RoundTripsEveryKeyUnderEveryModifierSet) {
     const std::string_view modifierSets[] = {"", "+", "^", "%", "+^", "+%", "^%", "+^%"};
     KeySequence all;
     for (const auto mods : modifierSets) {
-        for (char16_t c = 0x20; c < 0x7F; ++c) {
+        std::u16string characters = u"\t\u00e9\u20ac";
+        for (char16_t c = 0x20; c < 0x7F; ++c) characters += c;
+        for (const char16_t c : characters) {
             ExpectRoundTrip({Ch(c, mods)});
             all.push_back(Ch(c, mods));
         }

@@ -42,9 +42,4 @@ TEST_F(SettingsTest, LongValueIsCutTo254BytesAndAShorterReadAfterItIsWhole) {
     EXPECT_EQ(Read(u"Hide"), u"ab");
 }
 
-TEST(SettingsPath, FolderThenFileNameWithNothingNormalised) {
-    EXPECT_EQ(preselector::SettingsPathIn(u"C:\\TOOLS"), u"C:\\TOOLS\\QUINTARO.INI");
-    EXPECT_EQ(preselector::SettingsPathIn(u"C:\\"), u"C:\\\\QUINTARO.INI");
-}
-
 }  // namespace

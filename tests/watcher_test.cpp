@@ -1,6 +1,5 @@
 // The watcher: Alt plus the key, once per appearance of the shutdown dialog, and only
 // into the dialog.
-#include "desktop/key_strokes.h"
 #include "preselector/frm_dormello.h"
 #include "preselector/preselector.h"
 #include "sim_fixture.h"
@@ -114,27 +113,6 @@ TEST_F(WatcherTest, EmptyKeyTypesNothingButWaitsTheDialogOut) {
     EXPECT_EQ(Keys(kEnglish), u"%S");
     EXPECT_EQ(desktop.Typed().size(), 1u);
 }
-
-// Keys that belong to the key syntax are typed as themselves, never a failure.
-class SyntaxKeyTest : public WatcherTest, public ::testing::WithParamInterface<char16_t> {};
-
-TEST_P(SyntaxKeyTest, TypedAsItself) {
-    const char16_t key = GetParam();
-    desktop.SetCommandLine(std::u16string(1, key));
-    OpenAndClose(kEnglish, 2);
-    RunPreselector();
-    const auto strokes = desktop::ParseKeyString(Keys(kEnglish));
-    ASSERT_EQ(strokes.size(), 2u);
-    for (const auto& stroke : strokes) {
-        EXPECT_TRUE(stroke.held.alt);
-        EXPECT_FALSE(stroke.isNamed);
-        EXPECT_EQ(stroke.character, key);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(SyntaxCharacters, SyntaxKeyTest,
-                         ::testing::Values(u'+', u'^', u'%', u'~', u'(', u')', u'{', u'}', u'[',
-                                           u']'));
 
 // A dialog gets its key only in its first moments on screen, and only while the user has
 // not touched mouse or keyboard since it could first have been seen: a later key could

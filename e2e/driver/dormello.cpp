@@ -54,14 +54,19 @@ std::string Joined(const std::vector<std::wstring>& texts) {
 }
 
 HWND WaitForMainWindow(const Process& dormello) {
-    HWND main = nullptr;
-    WaitUntil(
-        [&] {
-            main = FindTopLevel(kMainTitle, dormello.Pid(), true);
-            return main != nullptr || !dormello.Running();
+    // The caption and the labels' texts are set when the form is first activated, a moment
+    // after it is shown.
+    return WaitForWindowOf(
+        dormello,
+        [](const Process& shown) -> HWND {
+            HWND main = FindTopLevel(kMainTitle, shown.Pid(), true);
+            if (main == nullptr) return nullptr;
+            for (const auto& text : StaticTexts(main)) {
+                if (text.starts_with(kStatusPrefix)) return main;
+            }
+            return nullptr;
         },
         kStartTimeout);
-    return main;
 }
 
 HWND MessageBoxOf(const Process& dormello) {
@@ -69,12 +74,33 @@ HWND MessageBoxOf(const Process& dormello) {
     return box != nullptr && IsWindowVisible(box) ? box : nullptr;
 }
 
+HWND OptionsDialogOf(const Process& dormello) {
+    return FindTopLevel(kOptionsTitle, dormello.Pid(), true);
+}
+
+HWND WaitForWindowOf(const Process& dormello, HWND (*find)(const Process&), Millis timeout) {
+    HWND window = nullptr;
+    WaitUntil(
+        [&] {
+            window = find(dormello);
+            return window != nullptr || !dormello.Running();
+        },
+        timeout);
+    return window;
+}
+
 void EndTheSession(const Process& dormello) {
+    const auto timeoutMs = static_cast<UINT>(kDefaultTimeout.count());
     for (HWND window : TopLevelWindows(dormello.Pid())) {
         if (!dormello.Running()) {
             return;
         }
-        SendEndSession(window, kDefaultTimeout);
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, timeoutMs,
+                                &answer) != 0) {
+            SendMessageTimeoutW(window, WM_ENDSESSION, answer != 0 ? TRUE : FALSE, 0,
+                                SMTO_ABORTIFHUNG, timeoutMs, &answer);
+        }
     }
 }
 

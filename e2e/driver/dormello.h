@@ -50,12 +50,19 @@ std::string Describe(const Process& dormello);
 // Texts as "[first] [second] ", for failure messages.
 std::string Joined(const std::vector<std::wstring>& texts);
 
-// The shown main window of dormello32; nullptr when it did not appear within
-// kStartTimeout or the process ended first.
+// The shown main window of dormello32 once its texts are set; nullptr when it did not
+// appear within kStartTimeout or the process ended first.
 HWND WaitForMainWindow(const Process& dormello);
 
-// The preselector's question or message box, once it is shown; nullptr otherwise.
+// The preselector's question or message box, and its options dialog, once shown; nullptr
+// otherwise.
 HWND MessageBoxOf(const Process& dormello);
+HWND OptionsDialogOf(const Process& dormello);
+
+// Waits for the window `find` gives; nullptr when none came within `timeout` or the
+// process ended first.
+HWND WaitForWindowOf(const Process& dormello, HWND (*find)(const Process&),
+                     Millis timeout = kDefaultTimeout);
 
 // The end of the session as the system delivers it: WM_QUERYENDSESSION, then
 // WM_ENDSESSION, to every top-level window of the process, hidden ones included, in turn.

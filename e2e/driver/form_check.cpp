@@ -6,9 +6,9 @@
 #include <map>
 #include <optional>
 
-#include "e2e/driver/control_fonts.h"
 #include "e2e/driver/screenshot.h"
 #include "e2e/driver/text.h"
+#include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
 
 namespace e2e {
@@ -119,11 +119,8 @@ class FormCheck {
     std::vector<std::string> Run() {
         CheckFrame();
         CheckPlace();
-        fonts_ = ReportedFonts(form_);
-        if (fonts_.empty() && !controls_.empty()) {
-            Note(layout_.name, "the font probe did not answer");
-        }
         CheckControls();
+        CheckTabOrder();
         if (layout_.background) {
             RECT client{};
             GetClientRect(form_, &client);
@@ -266,6 +263,7 @@ class FormCheck {
                     continue;
                 }
                 claimed.push_back(best->handle);
+                found_[design.name] = best->handle;
                 CheckControl(design, *best);
                 const bool isDefault = defaultId != 0 && best->id == defaultId;
                 if (design.kind == ControlKind::Button && isDefault != design.isDefault) {
@@ -330,18 +328,53 @@ class FormCheck {
         }
     }
 
+    // The dialog manager's order of the tab stops, and the focus on the first one: the form
+    // has just opened.
+    void CheckTabOrder() {
+        std::vector<HWND> stops;
+        for (const std::string& name : layout_.tabOrder) {
+            if (const auto it = found_.find(name); it != found_.end()) stops.push_back(it->second);
+        }
+        // None, or a control missing, which is told already.
+        if (stops.empty() || stops.size() != layout_.tabOrder.size()) return;
+        HWND focus = nullptr;
+        WaitUntil([&] { return (focus = FocusedWindow(form_)) == stops.front(); }, Millis{2000});
+        if (focus != stops.front()) {
+            Note(layout_.name, "the focus is on " + Quoted(WindowText(focus)) +
+                                   ", not on the first tab stop " + layout_.tabOrder.front());
+        }
+        for (std::size_t i = 0; i < stops.size(); ++i) {
+            const HWND next = GetNextDlgTabItem(form_, stops[i], FALSE);
+            if (next != stops[(i + 1) % stops.size()]) {
+                Note(layout_.tabOrder[i], "Tab goes on to " + Quoted(WindowText(next)) +
+                                              ", not to " +
+                                              layout_.tabOrder[(i + 1) % stops.size()]);
+            }
+        }
+    }
+
+    // A control's font can be asked for only inside the process that made it: Wine 8 fails
+    // WM_GETFONT sent from another process, and a font handle names nothing outside its
+    // own. The toolkit sets each font from the layout when it makes the control, so the
+    // programs' forms are also made in this process (own_form.h) to have their fonts held
+    // there; another program's captions are measured in the font the layout names.
     void CheckFont(const ControlLayout& design, const Control& control) {
-        if (fonts_.empty()) return;
-        const auto reported = std::find_if(fonts_.begin(), fonts_.end(), [&](const auto& font) {
-            return font.control == control.handle;
-        });
-        if (reported == fonts_.end() || !reported->font) {
+        const desktop::FontSpec spec = design.font.value_or(desktop::FontSpec{});
+        const double pixels = spec.points * dpi_ / 72.0;
+        LOGFONTW font{};
+        if (ProcessOf(form_) != GetCurrentProcessId()) {
+            font.lfHeight = -std::lround(pixels);
+            font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+            font.lfCharSet = DEFAULT_CHARSET;
+            Wide(spec.face).copy(font.lfFaceName, LF_FACESIZE - 1);
+            CheckFits(design, control, font);
+            return;
+        }
+        const auto made = reinterpret_cast<HFONT>(SendMessageW(control.handle, WM_GETFONT, 0, 0));
+        if (made == nullptr || GetObjectW(made, sizeof font, &font) == 0) {
             Note(design.name, "reports no font");
             return;
         }
-        const LOGFONTW& font = *reported->font;
-        const desktop::FontSpec spec = design.font.value_or(desktop::FontSpec{});
-        const double pixels = spec.points * dpi_ / 72.0;
         // A negative height asks for the characters' height; rounding may go either way.
         if (font.lfFaceName != Wide(spec.face) || font.lfHeight >= 0 ||
             std::abs(-font.lfHeight - pixels) >= 1.0 || (font.lfWeight >= FW_BOLD) != spec.bold) {
@@ -420,8 +453,8 @@ class FormCheck {
     const FormLayout& layout_;
     int dpi_;
     std::vector<Control> controls_;
-    POINT origin_{0, 0};  // the client area's top-left on the screen
-    std::vector<ControlFont> fonts_;
+    POINT origin_{0, 0};                 // the client area's top-left on the screen
+    std::map<std::string, HWND> found_;  // the control each design name was found as
     std::optional<ScreenPixels> screen_;
     std::vector<std::string> lines_;
 };

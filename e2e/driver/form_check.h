@@ -19,10 +19,10 @@ int ScreenDpi();
 // when the layout gives none, centred on its shown owner, else on the work area); border,
 // caption buttons and taskbar button; each control's kind, caption, rectangle (pixels =
 // twips x dpi / 1440, within 1 px), alignment, font (face, height from points at dpi,
-// bold, as the control itself reports it) and that its caption fits in that font; the
-// default button, a text box's limit; and each background colour the layout names, read
-// off the screen. The window must be in front and uncovered; the fonts are read inside
-// its program by font_probe.dll from the exe folder.
+// bold, as the control itself reports it: for a form of this process only) and that its
+// caption fits in that font; the default button, a text box's limit, the tab order and
+// the focus on its first stop; and each background colour the layout names, read off the
+// screen. The window must have just opened, in front and uncovered.
 std::vector<std::string> LayoutDifferences(HWND form, const desktop::FormLayout& layout, int dpi);
 
 // Lines for a failure message.

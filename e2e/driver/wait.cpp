@@ -12,8 +12,6 @@ namespace {
 // depends on it.
 constexpr Millis kPace{10};
 
-}  // namespace
-
 void PumpMessages() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -21,6 +19,8 @@ void PumpMessages() {
         DispatchMessageW(&message);
     }
 }
+
+}  // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, Millis timeout) {
     using Clock = std::chrono::steady_clock;

@@ -15,7 +15,4 @@ inline constexpr Millis kDefaultTimeout{10000};
 // messages between checks (a few ms apart). Returns the condition's last value.
 bool WaitUntil(const std::function<bool()>& condition, Millis timeout = kDefaultTimeout);
 
-// Runs every message waiting in this thread's queue, then returns.
-void PumpMessages();
-
 }  // namespace e2e

@@ -1,7 +1,6 @@
 #include "e2e/driver/windows.h"
 
 #include <array>
-#include <chrono>
 
 #include "e2e/driver/text.h"
 
@@ -162,20 +161,5 @@ bool IsChecked(HWND button) {
 void PressButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void PostClose(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
-
-EndSessionResult SendEndSession(HWND window, std::chrono::milliseconds timeout) {
-    EndSessionResult result;
-    const auto ms = static_cast<UINT>(timeout.count());
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, ms, &answer) == 0) {
-        return result;
-    }
-    result.answer = answer != 0;
-    DWORD_PTR ignored = 0;
-    result.endSessionDelivered =
-        SendMessageTimeoutW(window, WM_ENDSESSION, *result.answer ? TRUE : FALSE, 0,
-                            SMTO_ABORTIFHUNG, ms, &ignored) != 0;
-    return result;
-}
 
 }  // namespace e2e

@@ -2,7 +2,6 @@
 // Looking at other programs' windows and acting on them as the system would.
 #include <windows.h>
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,14 +55,5 @@ bool IsChecked(HWND button);
 void PressButton(HWND button);
 // Asks a window to close, as the task list does.
 void PostClose(HWND window);
-
-// The end of a Windows session delivered to one window: WM_QUERYENDSESSION, then
-// WM_ENDSESSION with the answer. `answer` is nullopt when the window did not reply
-// in time (it is hung, or busy in a loop that does not pump).
-struct EndSessionResult {
-    std::optional<bool> answer;
-    bool endSessionDelivered = false;
-};
-EndSessionResult SendEndSession(HWND window, std::chrono::milliseconds timeout);
 
 }  // namespace e2e

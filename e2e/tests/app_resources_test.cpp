@@ -51,22 +51,14 @@ class ResourceModule {
     HMODULE module_;
 };
 
-// The version information through version.dll, loaded at run time.
+// The version information as the system reads it.
 class VersionInfo {
   public:
     explicit VersionInfo(const std::wstring& path) {
-        HMODULE dll = LoadLibraryW(L"version.dll");
-        if (dll == nullptr) return;
-        const auto size =
-            Function<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>(dll, "GetFileVersionInfoSizeW");
-        const auto read =
-            Function<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID)>(dll, "GetFileVersionInfoW");
-        query_ = Function<BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT)>(dll, "VerQueryValueW");
-        if (size == nullptr || read == nullptr || query_ == nullptr) return;
         DWORD ignored = 0;
-        data_.resize(size(path.c_str(), &ignored));
+        data_.resize(GetFileVersionInfoSizeW(path.c_str(), &ignored));
         if (data_.empty() ||
-            !read(path.c_str(), 0, static_cast<DWORD>(data_.size()), data_.data())) {
+            !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data_.size()), data_.data())) {
             data_.clear();
         }
     }
@@ -76,7 +68,7 @@ class VersionInfo {
     std::optional<VS_FIXEDFILEINFO> Fixed() const {
         void* value = nullptr;
         UINT length = 0;
-        if (!Loaded() || !query_(data_.data(), L"\\", &value, &length) ||
+        if (!Loaded() || !VerQueryValueW(data_.data(), L"\\", &value, &length) ||
             length < sizeof(VS_FIXEDFILEINFO)) {
             return std::nullopt;
         }
@@ -88,19 +80,14 @@ class VersionInfo {
         void* value = nullptr;
         UINT length = 0;
         const std::wstring path = L"\\StringFileInfo\\040904B0\\" + name;
-        if (!Loaded() || !query_(data_.data(), path.c_str(), &value, &length)) return std::nullopt;
+        if (!Loaded() || !VerQueryValueW(data_.data(), path.c_str(), &value, &length)) {
+            return std::nullopt;
+        }
         return std::wstring(static_cast<const wchar_t*>(value));
     }
 
   private:
-    template <typename F>
-    static F Function(HMODULE dll, const char* name) {
-        // Through a plain function pointer type: GetProcAddress's type is not F's.
-        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
-    }
-
     std::vector<char> data_;
-    BOOL(WINAPI* query_)(LPCVOID, LPCWSTR, LPVOID*, PUINT) = nullptr;
 };
 
 std::string Dotted(const VS_FIXEDFILEINFO& fixed) {

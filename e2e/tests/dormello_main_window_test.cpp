@@ -1,11 +1,11 @@
-// The preselector's main window as another program sees it under Wine: its texts, its
-// layout at the screen's DPI, what Exit, the close box, the task list and the
-// end of the session do, and Minimise and Hide, after which the watcher still answers.
+// The preselector's main window as another program sees it under Wine: its texts, the
+// question Exit and the close box ask, and Minimise and Hide, after which the watcher
+// still answers. Its layout is dpi_check's, at 96 and 144 DPI; ends from outside are
+// faults_test's.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +19,7 @@
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/tests/case_name.h"
 #include "preselector/frm_dormello.h"
 
 namespace e2e {
@@ -33,18 +34,16 @@ class DormelloMainWindowTest : public testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
 
-    // Starts dormello32 in `folder` with `commandLine` (none when empty) and waits for its
-    // main window to be shown. Throws when it is not.
+    // Starts dormello32 in `folder` with `commandLine` (none when empty) until it waits for
+    // input with its main window shown. Throws when it does not.
     static Process StartDormello(const std::wstring& commandLine, const std::wstring& folder,
                                  HWND& main) {
-        Process dormello = LaunchDormello(commandLine, folder);
+        Process dormello = StartDormelloUntilIdle(commandLine, folder);
         main = WaitForMainWindow(dormello);
         if (main == nullptr) {
             throw std::runtime_error("the main window \"Dormello\" did not appear; " +
                                      Describe(dormello));
         }
-        // Past its start-up: waiting for input in its watcher.
-        WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count()));
         return dormello;
     }
 
@@ -60,8 +59,6 @@ struct TextsCase {
     // The status text's second line after "from ", with {folder} for the start folder.
     const wchar_t* source;
 };
-
-void PrintTo(const TextsCase& tested, std::ostream* out) { *out << tested.name; }
 
 class DormelloMainWindowTexts : public DormelloMainWindowTest,
                                 public testing::WithParamInterface<TextsCase> {};
@@ -99,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TextsCase{"SettingsFile", L"", "[Shutdown]\r\nOption=s\r\n",
                               L"{folder}\\QUINTARO.INI"},
                     TextsCase{"CommandLine", L"s,false", nullptr, L"Command Line 's,false'"}),
-    [](const testing::TestParamInfo<TextsCase>& tested) { return std::string(tested.param.name); });
+    CaseName);
 
 // ---- Data shown as it is -------------------------------------------------------------
 
@@ -177,51 +174,12 @@ TEST_F(DormelloMainWindowTest, AnAmpersandInTheKeyOrTheCommandLineIsShownAsItIs)
         << " pixels off) than like an access letter (" << ink.withPrefix << ")";
 }
 
-// ---- Layout -------------------------------------------------------------------------
-
-TEST_F(DormelloMainWindowTest, MatchesItsLayoutAtTheScreenDpi) {
-    HWND main = nullptr;
-    Process dormello = StartDormello(L"s,false", folder_, main);
-    const int dpi = ScreenDpi();
-    RecordProperty("dpi", dpi);
-    const auto differences = LayoutDifferences(main, preselector::frmDormelloLayout(), dpi);
-    EXPECT_TRUE(differences.empty()) << Lines(differences);
-}
-
-TEST_F(DormelloMainWindowTest, FocusStartsOnHideAndTabGoesToExitMinimiseAndChangeOptions) {
-    HWND main = nullptr;
-    Process dormello = StartDormello(L"s,false", folder_, main);
-    const auto button = [&](const wchar_t* caption) {
-        const auto control = FindControl(main, caption);
-        return control ? control->handle : nullptr;
-    };
-    const std::vector<HWND> cycle{button(kHide), button(kExit), button(kMinimise),
-                                  button(kChangeOptions)};
-    for (HWND control : cycle) {
-        ASSERT_NE(control, nullptr);
-    }
-
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info));
-    EXPECT_EQ(info.hwndFocus, cycle.front())
-        << "focus on \"" << ToUtf8(WindowText(info.hwndFocus)) << "\"";
-    for (size_t i = 0; i < cycle.size(); ++i) {
-        HWND next = GetNextDlgTabItem(main, cycle[i], FALSE);
-        EXPECT_EQ(next, cycle[(i + 1) % cycle.size()])
-            << "after \"" << ToUtf8(WindowText(cycle[i])) << "\" comes \""
-            << ToUtf8(WindowText(next)) << "\"";
-    }
-}
-
 // ---- Closing ------------------------------------------------------------------------
 
 struct AskingClose {
     const char* name;
     void (*ask)(HWND main);
 };
-
-void PrintTo(const AskingClose& tested, std::ostream* out) { *out << tested.name; }
 
 void PressExit(HWND main) {
     const auto exit = FindControl(main, kExit);
@@ -239,12 +197,7 @@ class DormelloAsksBeforeClosing : public DormelloMainWindowTest,
     // Asks to close and waits for the question; nullptr when none came.
     static HWND Ask(const Process& dormello, HWND main, void (*ask)(HWND)) {
         ask(main);
-        HWND box = nullptr;
-        WaitUntil([&] {
-            box = MessageBoxOf(dormello);
-            return box != nullptr || !dormello.Running();
-        });
-        return box;
+        return WaitForWindowOf(dormello, MessageBoxOf);
     }
 };
 
@@ -274,57 +227,7 @@ TEST_P(DormelloAsksBeforeClosing, NoKeepsItRunningAndYesEndsIt) {
 INSTANTIATE_TEST_SUITE_P(Ways, DormelloAsksBeforeClosing,
                          testing::Values(AskingClose{"ExitButton", PressExit},
                                          AskingClose{"CloseBox", ChooseCloseFromTheCloseBox}),
-                         [](const testing::TestParamInfo<AskingClose>& tested) {
-                             return std::string(tested.param.name);
-                         });
-
-struct OutsideClose {
-    const char* name;
-    void (*close)(const Process& dormello, HWND main);
-};
-
-void PrintTo(const OutsideClose& tested, std::ostream* out) { *out << tested.name; }
-
-void CloseFromTheTaskList(const Process&, HWND main) { PostClose(main); }
-
-// The system's taskkill without /f: WM_CLOSE to each of the process's top-level windows.
-void Taskkill(const Process& dormello, HWND) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    Process taskkill = Process::Start(std::wstring(system) + L"\\taskkill.exe",
-                                      {L"/pid", std::to_wstring(dormello.Pid())});
-    taskkill.WaitForExit(kDefaultTimeout);
-}
-
-void EndTheSessionOf(const Process& dormello, HWND) { EndTheSession(dormello); }
-
-class DormelloClosedFromOutside : public DormelloMainWindowTest,
-                                  public testing::WithParamInterface<OutsideClose> {};
-
-TEST_P(DormelloClosedFromOutside, EndsWithoutAskingAnything) {
-    HWND main = nullptr;
-    Process dormello = StartDormello(L"R", folder_, main);
-
-    GetParam().close(dormello, main);
-
-    HWND box = nullptr;
-    WaitUntil([&] {
-        box = MessageBoxOf(dormello);
-        return box != nullptr || !dormello.Running();
-    });
-    EXPECT_EQ(box, nullptr) << "a question appeared: "
-                            << (box != nullptr ? Joined(StaticTexts(box)) : "");
-    EXPECT_FALSE(dormello.Running()) << Describe(dormello);
-    EXPECT_EQ(dormello.ExitCode(), 0U);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ways, DormelloClosedFromOutside,
-                         testing::Values(OutsideClose{"TaskListClose", CloseFromTheTaskList},
-                                         OutsideClose{"TaskkillWithoutForce", Taskkill},
-                                         OutsideClose{"EndOfTheSession", EndTheSessionOf}),
-                         [](const testing::TestParamInfo<OutsideClose>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // ---- Out of the way, still watching -------------------------------------------------
 
@@ -333,8 +236,6 @@ struct OutOfTheWay {
     const wchar_t* button;
     bool (*done)(HWND main);
 };
-
-void PrintTo(const OutOfTheWay& tested, std::ostream* out) { *out << tested.name; }
 
 bool Minimised(HWND main) { return IsIconic(main) != FALSE; }
 bool Hidden(HWND main) { return IsWindow(main) && !IsWindowVisible(main); }
@@ -362,9 +263,7 @@ TEST_P(DormelloOutOfTheWay, DoesWhatTheButtonSaysAndStillAnswersTheDialog) {
 INSTANTIATE_TEST_SUITE_P(Buttons, DormelloOutOfTheWay,
                          testing::Values(OutOfTheWay{"Minimise", kMinimise, Minimised},
                                          OutOfTheWay{"Hide", kHide, Hidden}),
-                         [](const testing::TestParamInfo<OutOfTheWay>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 }  // namespace
 }  // namespace e2e

@@ -19,65 +19,13 @@
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/tests/case_name.h"
 #include "preselector/frm_dormellos.h"
 
 namespace e2e {
 namespace {
 
 constexpr wchar_t kSettingsName[] = L"QUINTARO.INI";
-
-// The stand-in dialog's options, in the order of their indexes.
-constexpr int kRestartIndex = 1;
-constexpr int kMsDosIndex = 2;
-
-// ---- Settings files ------------------------------------------------------------------
-
-struct IniEntry {
-    std::string section;
-    std::string key;
-    std::string value;
-
-    bool operator==(const IniEntry&) const = default;
-};
-
-// The key lines of a settings file with the section each is in; comments and blank
-// lines are left out.
-std::vector<IniEntry> IniEntries(const std::string& bytes) {
-    std::vector<IniEntry> entries;
-    std::string section;
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t end = bytes.find('\n', pos);
-        if (end == std::string::npos) {
-            end = bytes.size();
-        }
-        std::string line = bytes.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.empty() || line.front() == ';') {
-            continue;
-        }
-        if (line.front() == '[' && line.back() == ']') {
-            section = line.substr(1, line.size() - 2);
-            continue;
-        }
-        const size_t equals = line.find('=');
-        if (equals != std::string::npos) {
-            entries.push_back({section, line.substr(0, equals), line.substr(equals + 1)});
-        }
-    }
-    return entries;
-}
-
-std::string Describe(const std::vector<IniEntry>& entries) {
-    std::string text;
-    for (const auto& entry : entries) {
-        text += "[" + entry.section + "] " + entry.key + "=" + entry.value + "\n";
-    }
-    return text.empty() ? "(no keys)\n" : text;
-}
 
 // `bytes` with the first occurrence of the line `from` replaced by `to`.
 std::string ReplaceLine(std::string bytes, const std::string& from, const std::string& to) {
@@ -137,21 +85,11 @@ const CancelCase kCancelCases[] = {
     {"CloseBox", CancelBy::CloseBox},
 };
 
-void PrintTo(const CancelCase& tested, std::ostream* out) { *out << tested.name; }
-
-std::string CancelName(const testing::TestParamInfo<CancelCase>& tested) {
-    return tested.param.name;
-}
-
 // How the user saves.
 struct SaveCase {
     const char* name;
     Chord chord;
 };
-
-void PrintTo(const SaveCase& tested, std::ostream* out) { *out << tested.name; }
-
-std::string SaveName(const testing::TestParamInfo<SaveCase>& tested) { return tested.param.name; }
 
 // ---- The fixture ---------------------------------------------------------------------
 
@@ -168,36 +106,11 @@ class DormelloOptions : public testing::Test {
 
     std::string Ended() const { return Describe(dormello_); }
 
-    // A shown top-level window of the preselector with this class (empty: any) and title.
-    HWND Shown(const std::wstring& className, const std::wstring& title) const {
-        for (HWND window : TopLevelWindows(dormello_.Pid())) {
-            if (IsWindowVisible(window) && WindowText(window) == title &&
-                (className.empty() || ClassName(window) == className)) {
-                return window;
-            }
-        }
-        return nullptr;
-    }
-
-    HWND WaitForShown(const std::wstring& className, const std::wstring& title,
-                      Millis timeout = kDefaultTimeout) const {
-        HWND window = nullptr;
-        WaitUntil(
-            [&] {
-                window = Shown(className, title);
-                return window != nullptr || !dormello_.Running();
-            },
-            timeout);
-        return window;
-    }
-
-    HWND WaitForMessageBox() const { return WaitForShown(L"#32770", kMessageTitle); }
-
     // Start-up without a valid key: the message box, accepted with Enter, then the
     // options dialog.
     void StartWithoutSettingsUpToTheDialog() {
         StartDormello();
-        HWND box = WaitForShown(L"#32770", kMessageTitle, kStartTimeout);
+        HWND box = WaitForWindowOf(dormello_, MessageBoxOf, kStartTimeout);
         ASSERT_NE(box, nullptr) << "no message box titled \"Tobrin's Utilities\"; " << Ended();
         const std::wstring expected = L"Invalid Shutdown Option in " + settingsPath_;
         const auto texts = StaticTexts(box);
@@ -214,7 +127,7 @@ class DormelloOptions : public testing::Test {
             ASSERT_TRUE(WriteBytes(settingsPath_, *bytes));
         }
         StartDormello();
-        main_ = WaitForShown({}, kMainTitle, kStartTimeout);
+        main_ = WaitForMainWindow(dormello_);
         ASSERT_NE(main_, nullptr) << "the main window \"Dormello\" did not appear; " << Ended();
         ASSERT_TRUE(WaitUntil([&] { return IsForeground(main_); }))
             << "the main window did not take the focus";
@@ -228,7 +141,7 @@ class DormelloOptions : public testing::Test {
 
     // Waits for the options dialog in front and finds its controls.
     void WaitForDialog() {
-        dialog_ = WaitForShown({}, kOptionsTitle, kStartTimeout);
+        dialog_ = WaitForWindowOf(dormello_, OptionsDialogOf, kStartTimeout);
         ASSERT_NE(dialog_, nullptr)
             << "the dialog \"Change Shutdown Options\" did not appear; " << Ended();
         ASSERT_TRUE(WaitUntil([&] { return IsForeground(dialog_); }))
@@ -414,22 +327,18 @@ TEST_P(DormelloStartupSave, SavesHideAndOptionThenTheMainWindowAndTheShutdownDia
     ASSERT_TRUE(TypeWhenForeground(dialog_, {GetParam().chord}));
 
     EXPECT_TRUE(DialogCloses());
-    main_ = WaitForShown({}, kMainTitle);
+    main_ = WaitForMainWindow(dormello_);
     ASSERT_NE(main_, nullptr) << "the main window did not appear; " << Ended();
     EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"R")));
-    const std::string bytes = SettingsBytes();
-    const std::vector<IniEntry> expected{{"Shutdown", "Hide", "False"},
-                                         {"Shutdown", "Option", "R"}};
-    EXPECT_EQ(IniEntries(bytes), expected) << "the file holds:\n"
-                                           << Describe(IniEntries(bytes)) << "bytes:\n"
-                                           << Visible(bytes);
-    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestartIndex));
+    EXPECT_EQ(SettingsBytes(), "[Shutdown]\r\nHide=False\r\nOption=R\r\n")
+        << Visible(SettingsBytes());
+    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestart));
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, DormelloStartupSave,
                          testing::Values(SaveCase{"Enter", Key(VK_RETURN)},
                                          SaveCase{"AltS", Alt(L'S')}),
-                         SaveName);
+                         CaseName);
 
 TEST_F(DormelloOptions, AtStartUpSavingAnEmptyBoxWritesItAndEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
@@ -439,11 +348,8 @@ TEST_F(DormelloOptions, AtStartUpSavingAnEmptyBoxWritesItAndEndsTheProgram) {
 
     EXPECT_TRUE(dormello_.WaitForExit(kDefaultTimeout)) << Ended();
     // What was saved stays saved; it reads as invalid at the next start.
-    const std::string bytes = SettingsBytes();
-    const std::vector<IniEntry> expected{{"Shutdown", "Hide", "False"}, {"Shutdown", "Option", ""}};
-    EXPECT_EQ(IniEntries(bytes), expected) << "the file holds:\n"
-                                           << Describe(IniEntries(bytes)) << "bytes:\n"
-                                           << Visible(bytes);
+    EXPECT_EQ(SettingsBytes(), "[Shutdown]\r\nHide=False\r\nOption=\r\n")
+        << Visible(SettingsBytes());
 }
 
 class DormelloStartupCancel : public DormelloOptions,
@@ -459,7 +365,7 @@ TEST_P(DormelloStartupCancel, EndsTheProgramWithoutWritingASettingsFile) {
     EXPECT_FALSE(FileExists(settingsPath_)) << "written:\n" << Visible(SettingsBytes());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, DormelloStartupCancel, testing::ValuesIn(kCancelCases), CancelName);
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloStartupCancel, testing::ValuesIn(kCancelCases), CaseName);
 
 // ---- Change Options on the main window -----------------------------------------------
 
@@ -502,23 +408,7 @@ TEST_F(DormelloOptions, SavingANewKeyShowsItAtOnceAndTheNextShutdownDialogGetsIt
     EXPECT_TRUE(IsWindowVisible(main_));
     const std::string bytes = SettingsBytes();
     EXPECT_EQ(bytes, ReplaceLine(kSettingsR, "Option=R", "Option=M")) << Visible(bytes);
-    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDosIndex));
-}
-
-TEST_F(DormelloOptions, SavingWithHideIconTickedHidesTheMainWindowWhenTheDialogCloses) {
-    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
-    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
-    ASSERT_NO_FATAL_FAILURE(TickHideIcon());
-
-    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
-
-    EXPECT_TRUE(DialogCloses());
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }))
-        << "the main window is still shown";
-    EXPECT_TRUE(dormello_.Running()) << Ended();
-    const std::string bytes = SettingsBytes();
-    EXPECT_EQ(bytes, ReplaceLine(kSettingsR, "Hide=False", "Hide=True")) << Visible(bytes);
-    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestartIndex)) << "hidden, it keeps working";
+    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos));
 }
 
 class DormelloChangeCancel : public DormelloOptions,
@@ -537,13 +427,15 @@ TEST_P(DormelloChangeCancel, LeavesTheFileTheLabelAndTheKeyInForceAsTheyWere) {
     EXPECT_TRUE(IsWindowVisible(main_)) << "Hide Icon was not saved";
     EXPECT_EQ(StatusText(), ExpectedStatus(L"R"));
     EXPECT_EQ(SettingsBytes(), kSettingsR) << Visible(SettingsBytes());
-    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestartIndex));
+    EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestart));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCases), CancelName);
+INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCases), CaseName);
 
 // ---- The settings file ---------------------------------------------------------------
 
+// With Hide Icon ticked as well: the main window hides as the dialog closes, and the
+// preselector goes on answering.
 TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     // No blank lines: Wine's profile writer drops them from a file it rewrites, where
     // Windows keeps them; that is the system's doing, not the preselector's.
@@ -568,12 +460,15 @@ TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
 
     EXPECT_TRUE(DialogCloses());
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }))
+        << "Hide Icon ticked, the main window is still shown";
     const std::string expected =
         ReplaceLine(ReplaceLine(original, "Option=R", "Option=M"), "Hide=False", "Hide=True");
     const std::string bytes = SettingsBytes();
     EXPECT_EQ(bytes, expected) << "the file holds:\n"
                                << Visible(bytes) << "expected:\n"
                                << Visible(expected);
+    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos)) << "hidden, it keeps working";
 }
 
 // Why the settings file cannot be written when Save is pressed.
@@ -583,8 +478,6 @@ struct UnwritableCase {
     const char* name;
     Unwritable why;
 };
-
-void PrintTo(const UnwritableCase& tested, std::ostream* out) { *out << tested.name; }
 
 class DormelloUnwritableSettings : public DormelloOptions,
                                    public testing::WithParamInterface<UnwritableCase> {
@@ -640,7 +533,7 @@ TEST_P(DormelloUnwritableSettings, SaveNamesTheFileInAMessageAndTheNewKeyStillAp
 
     ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
 
-    HWND box = WaitForMessageBox();
+    HWND box = WaitForWindowOf(dormello_, MessageBoxOf);
     ASSERT_NE(box, nullptr) << "no message box titled \"Tobrin's Utilities\"; " << Ended()
                             << "; the file holds:\n"
                             << Visible(SettingsBytes());
@@ -655,41 +548,14 @@ TEST_P(DormelloUnwritableSettings, SaveNamesTheFileInAMessageAndTheNewKeyStillAp
     EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"M")));
     Release();
     EXPECT_EQ(SettingsBytes(), kSettingsR) << Visible(SettingsBytes());
-    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDosIndex));
+    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DormelloUnwritableSettings,
                          testing::Values(UnwritableCase{"ReadOnly", Unwritable::ReadOnlyAttribute},
                                          UnwritableCase{"OpenWithoutSharing",
                                                         Unwritable::OpenWithoutSharing}),
-                         [](const testing::TestParamInfo<UnwritableCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
-
-// ---- Layout --------------------------------------------------------------------------
-
-using DormelloOptionsLayout = DormelloOptions;
-
-TEST_F(DormelloOptionsLayout, TheTextBoxHasTheFocusAtOpenAndTabVisitsTheControlsInOrder) {
-    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
-    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
-
-    EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == edit_; }))
-        << "the focus is on \"" << ToUtf8(WindowText(FocusedWindow(dialog_))) << "\"";
-    const std::vector<std::pair<const char*, HWND>> order{
-        {"the check box", check_}, {"Save", save_}, {"Cancel", cancel_}, {"the text box", edit_}};
-    for (const auto& [name, expected] : order) {
-        ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_TAB)}));
-        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == expected; }))
-            << "Tab should reach " << name << "; the focus is on \""
-            << ToUtf8(WindowText(FocusedWindow(dialog_))) << "\"";
-    }
-    for (auto it = order.rbegin() + 1; it != order.rend(); ++it) {
-        ASSERT_TRUE(TypeWhenForeground(dialog_, {ShiftTab()}));
-        EXPECT_TRUE(WaitUntil([&] { return FocusedWindow(dialog_) == it->second; }))
-            << "Shift+Tab should reach " << it->first;
-    }
-}
+                         CaseName);
 
 }  // namespace
 }  // namespace e2e

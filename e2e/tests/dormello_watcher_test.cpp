@@ -1,10 +1,9 @@
 // The preselector's watcher under Wine, against the shutdown stand-in: the dialog in each
 // shape real dialogs take gets Alt plus the key once, or, when it comes to the front too
-// late, nothing; nothing is typed into any other window; a hidden preselector still answers.
+// late, nothing; nothing is typed into any other window; a hidden preselector answers too.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
+#include "e2e/tests/case_name.h"
 
 namespace e2e {
 namespace {
@@ -84,8 +84,6 @@ struct ShapeCase {
     bool symbols = false;
 };
 
-void PrintTo(const ShapeCase& tested, std::ostream* out) { *out << tested.name; }
-
 class DormelloAnswersEachShape : public DormelloWatcherTest,
                                  public testing::WithParamInterface<ShapeCase> {};
 
@@ -150,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                   Front::kByTheTestAtOnce, true},
         ShapeCase{"ShownBehindAndBroughtToTheFrontLate", L"open noactivate", Front::kByTheTestLate,
                   false}),
-    [](const testing::TestParamInfo<ShapeCase>& tested) { return std::string(tested.param.name); });
+    CaseName);
 
 // The user opens the shutdown dialog while the options dialog is up and picks Restart in
 // it, cancels the options dialog (the front goes back to the main window), then clicks
@@ -166,7 +164,7 @@ TEST_F(DormelloWatcherTest, ADialogReachedLateGetsNothingAndOneOpenedInFrontStil
     PressButton(changeOptions->handle);
     HWND options = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
-        options = FindTopLevel(kOptionsTitle, dormello.Pid(), true);
+        options = OptionsDialogOf(dormello);
         return options != nullptr && IsForeground(options);
     }));
 
@@ -233,6 +231,7 @@ TEST_F(DormelloWatcherTest, AModalDialogInFrontBeforeItIsShownIsAnsweredEveryTim
 
 // ---- Which window counts as the dialog -----------------------------------------------
 
+// The preselector, started hidden, shows no window all along and answers all the same.
 TEST_F(DormelloWatcherTest, WithBothTitlesOpenTheEnglishDialogIsTheOneAnswered) {
     auto german = ShutdownStandIn::Start(NewScratchFolder(L"watcher-german"), {.german = true});
     auto english = ShutdownStandIn::Start(folder_);
@@ -242,6 +241,8 @@ TEST_F(DormelloWatcherTest, WithBothTitlesOpenTheEnglishDialogIsTheOneAnswered) 
     ASSERT_NE(english.WaitForActiveDialog(), nullptr) << english.Log().Text();
     // Hidden, so the preselector's own window does not take the front from the dialog.
     Process dormello = StartDormelloUntilIdle(L"R,TRUE", folder_);
+    ASSERT_FALSE(TopLevelWindows(dormello.Pid()).empty());
+    EXPECT_TRUE(VisibleTopLevelWindows(dormello.Pid()).empty());
 
     ASSERT_TRUE(english.WaitForSelection(kRestart)) << english.Log().Text();
     ASSERT_TRUE(english.StealAfter(kWatchAWhile)) << english.Log().Text();
@@ -251,68 +252,8 @@ TEST_F(DormelloWatcherTest, WithBothTitlesOpenTheEnglishDialogIsTheOneAnswered) 
 
     EXPECT_TRUE(german.Log().Lines("key").empty()) << german.Log().Text();
     ExpectOneAppearance(english, 'R', true, kRestart);
-}
-
-// ---- A hidden preselector still answers ---------------------------------------------
-
-TEST_F(DormelloWatcherTest, WithSCommaTrueShowsNoWindowAndStillAnswersTheDialog) {
-    Process dormello = StartDormelloUntilIdle(L"S,TRUE", folder_);
-    ASSERT_FALSE(TopLevelWindows(dormello.Pid()).empty());
-    EXPECT_TRUE(VisibleTopLevelWindows(dormello.Pid()).empty());
-
-    auto standIn = ShutdownStandIn::Start(folder_);
-    const EventLog& log = standIn.Log();
-    ASSERT_EQ(standIn.Command(L"open"), 1);
-    // Alt+S selects the first option, which is already selected: the key itself is the
-    // answer to look for.
-    const auto answered = log.WaitFor([&](const LogLine& l) {
-        return l.Field("msg") == "WM_SYSCHAR" && (l.Field("char") == "s" || l.Field("char") == "S");
-    });
-    ASSERT_TRUE(answered.has_value()) << log.Text();
-    ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << log.Text();
-    ASSERT_EQ(standIn.Command(L"close"), 1);
-
-    ExpectOneAppearance(standIn, 'S', true, 0);
     const auto visible = VisibleTopLevelWindows(dormello.Pid());
     EXPECT_TRUE(visible.empty()) << "visible: \"" << ToUtf8(WindowText(visible.front())) << "\"";
-    EXPECT_TRUE(dormello.Running());
-}
-
-// ---- A measurement for the team, not a check ----------------------------------------
-
-std::int64_t Hundreds(const FILETIME& time) {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                     time.dwLowDateTime);
-}
-
-// User plus kernel time of the process so far, in milliseconds; -1 when unknown.
-double CpuMillis(HANDLE process) {
-    FILETIME created{};
-    FILETIME exited{};
-    FILETIME kernel{};
-    FILETIME user{};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) {
-        return -1.0;
-    }
-    return static_cast<double>(Hundreds(kernel) + Hundreds(user)) / 10000.0;
-}
-
-// Opt-in (--gtest_also_run_disabled_tests): a minute of the preselector with no dialog
-// to watch for. The fixed wait is the point of this measurement. Under Wine 8 the times
-// GetProcessTimes gives for another process did not advance while Linux's accounting of
-// the same process did (/proc/PID/schedstat): read them as a lower bound.
-TEST_F(DormelloWatcherTest, DISABLED_ReportsItsCpuTimeOverAMinuteWithoutADialog) {
-    constexpr DWORD kMinuteMs = 60000;
-    Process dormello = StartDormelloUntilIdle(L"R", folder_);
-    const double atStart = CpuMillis(dormello.Handle());
-    ASSERT_EQ(WaitForSingleObject(dormello.Handle(), kMinuteMs), static_cast<DWORD>(WAIT_TIMEOUT))
-        << "dormello32 ended during the minute";
-    const double atEnd = CpuMillis(dormello.Handle());
-    std::cout << "[  MEASURE ] dormello32 CPU time (user + kernel): " << atStart
-              << " ms after start-up, " << atEnd
-              << " ms after 60 s idle more; the idle minute took " << atEnd - atStart << " ms\n";
-    RecordProperty("cpu_ms_after_startup", std::to_string(atStart));
-    RecordProperty("cpu_ms_idle_minute", std::to_string(atEnd - atStart));
 }
 
 }  // namespace

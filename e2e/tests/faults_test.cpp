@@ -1,7 +1,7 @@
 // Faults the preselector must survive under Wine, and attacks it must not fall for: a
-// shutdown dialog that opens and closes in quick succession, the end of the session or
-// the task list while one of its own dialogs is up, a window that steals the focus from
-// the dialog before the key arrives, and a DLL planted in its current folder.
+// shutdown dialog that opens and closes in quick succession, the end of the session, the
+// task list or taskkill, one of its own dialogs up or not, a window that steals the focus
+// from the dialog before the key arrives, and a DLL planted in its current folder.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -120,19 +120,14 @@ TEST_F(FaultsTest, FlappingDialogGetsAtMostOneKeyPerAppearanceAndEveryOneThatSta
     RecordProperty("missed_in_front_100ms", missed);
 }
 
-// ---- The session ends, or the task list closes it, while its own dialog is up -------
+// ---- Ended from outside, its own dialog up or not -------------------------------------
 
 struct OwnDialog {
     const char* name;
-    const wchar_t* button;
+    const wchar_t* button;  // opens it; nullptr: no dialog, the main window alone
     // Finds the dialog the button opened, once shown; nullptr otherwise.
     HWND (*find)(const Process& dormello);
 };
-
-HWND ExitQuestion(const Process& dormello) { return MessageBoxOf(dormello); }
-HWND OptionsDialog(const Process& dormello) {
-    return FindTopLevel(kOptionsTitle, dormello.Pid(), true);
-}
 
 struct OutsideEnd {
     const char* name;
@@ -144,33 +139,35 @@ struct WhileUpCase {
     OutsideEnd end;
 };
 
-void PrintTo(const WhileUpCase& tested, std::ostream* out) {
-    *out << tested.end.name << "_while_" << tested.dialog.name;
-}
-
 void EndTheSessionOf(const Process& dormello, HWND) { EndTheSession(dormello); }
 void CloseFromTheTaskList(const Process&, HWND main) { PostClose(main); }
+// The system's taskkill without /f: WM_CLOSE to each of the process's top-level windows.
+void Taskkill(const Process& dormello, HWND) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    Process taskkill = Process::Start(std::wstring(system) + L"\\taskkill.exe",
+                                      {L"/pid", std::to_wstring(dormello.Pid())});
+    taskkill.WaitForExit(kDefaultTimeout);
+}
 
 class DormelloEndedWhileItsDialogIsUp : public FaultsTest,
                                         public testing::WithParamInterface<WhileUpCase> {};
 
-// The process ends by itself, and no question (a message box other than one already up)
-// appears on the way.
+// The process ends by itself with exit code 0, and no question (a message box other than
+// one already up) appears on the way.
 TEST_P(DormelloEndedWhileItsDialogIsUp, EndsWithoutAskingAnything) {
     const WhileUpCase& param = GetParam();
-    Process dormello = LaunchDormello(L"R", folder_);
+    Process dormello = StartDormelloUntilIdle(L"R", folder_);
     HWND main = WaitForMainWindow(dormello);
     ASSERT_NE(main, nullptr) << Describe(dormello);
-    WaitForInputIdle(dormello.Handle(), static_cast<DWORD>(kStartTimeout.count()));
-    const auto button = FindControl(main, param.dialog.button);
-    ASSERT_TRUE(button.has_value());
-    PressButton(button->handle);
     HWND dialog = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        dialog = param.dialog.find(dormello);
-        return dialog != nullptr || !dormello.Running();
-    })) << Describe(dormello);
-    ASSERT_NE(dialog, nullptr) << Describe(dormello);
+    if (param.dialog.button != nullptr) {
+        const auto button = FindControl(main, param.dialog.button);
+        ASSERT_TRUE(button.has_value());
+        PressButton(button->handle);
+        dialog = WaitForWindowOf(dormello, param.dialog.find);
+        ASSERT_NE(dialog, nullptr) << Describe(dormello);
+    }
 
     param.end.end(dormello, main);
 
@@ -182,24 +179,24 @@ TEST_P(DormelloEndedWhileItsDialogIsUp, EndsWithoutAskingAnything) {
         }
         return question != nullptr || !dormello.Running();
     });
-    std::string texts;
-    if (question != nullptr) {
-        for (const auto& text : StaticTexts(question)) {
-            texts.append("[").append(ToUtf8(text)).append("] ");
-        }
-    }
-    EXPECT_EQ(question, nullptr) << "a question appeared: " << texts;
+    EXPECT_EQ(question, nullptr) << "a question appeared: "
+                                 << (question != nullptr ? Joined(StaticTexts(question)) : "");
     EXPECT_TRUE(dormello.WaitForExit(kDefaultTimeout)) << Describe(dormello);
     EXPECT_EQ(dormello.ExitCode(), 0U) << Describe(dormello);
 }
 
-constexpr OwnDialog kExitQuestion{"ExitQuestion", kExit, ExitQuestion};
-constexpr OwnDialog kOptionsDialog{"OptionsDialog", kChangeOptions, OptionsDialog};
+constexpr OwnDialog kNoDialog{"MainWindowAlone", nullptr, nullptr};
+constexpr OwnDialog kExitQuestion{"ExitQuestion", kExit, MessageBoxOf};
+constexpr OwnDialog kOptionsDialog{"OptionsDialog", kChangeOptions, OptionsDialogOf};
 constexpr OutsideEnd kEndOfSession{"EndOfTheSession", EndTheSessionOf};
 constexpr OutsideEnd kTaskListClose{"TaskListClose", CloseFromTheTaskList};
+constexpr OutsideEnd kTaskkill{"TaskkillWithoutForce", Taskkill};
 
 INSTANTIATE_TEST_SUITE_P(Ways, DormelloEndedWhileItsDialogIsUp,
-                         testing::Values(WhileUpCase{kExitQuestion, kEndOfSession},
+                         testing::Values(WhileUpCase{kNoDialog, kTaskListClose},
+                                         WhileUpCase{kNoDialog, kTaskkill},
+                                         WhileUpCase{kNoDialog, kEndOfSession},
+                                         WhileUpCase{kExitQuestion, kEndOfSession},
                                          WhileUpCase{kOptionsDialog, kEndOfSession},
                                          WhileUpCase{kOptionsDialog, kTaskListClose}),
                          [](const testing::TestParamInfo<WhileUpCase>& tested) {

@@ -6,8 +6,7 @@
 // The volume control is the stand-in installed as C:\windows\SNDVOL32.EXE. The launcher
 // starts it without arguments, so each test hands it its options (a log of its own among
 // them) through the environment the launcher inherits and passes on. Form1, which no run
-// shows, is made in the test's own process by the launcher's toolkit and held against
-// its layout.
+// shows, is own_forms_test's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +14,6 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -24,9 +22,7 @@
 
 #include "e2e/driver/environment.h"
 #include "e2e/driver/event_log.h"
-#include "e2e/driver/form_check.h"
 #include "e2e/driver/keys.h"
-#include "e2e/driver/own_form.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/process_tree.h"
 #include "e2e/driver/shutdown_standin.h"
@@ -34,7 +30,7 @@
 #include "e2e/driver/volume_standin.h"
 #include "e2e/driver/wait.h"
 #include "e2e/driver/windows.h"
-#include "launcher/form1.h"
+#include "e2e/tests/case_name.h"
 
 namespace e2e {
 namespace {
@@ -232,8 +228,6 @@ struct ArrivalCase {
     bool bystander;
 };
 
-void PrintTo(const ArrivalCase& tested, std::ostream* out) { *out << tested.name; }
-
 class LauncherRecording : public LauncherTest, public testing::WithParamInterface<ArrivalCase> {};
 
 TEST_P(LauncherRecording, EndsWithRecordingControlInFrontHavingTypedTheKeysIntoItAlone) {
@@ -272,9 +266,7 @@ INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherRecording,
                          testing::Values(ArrivalCase{"StartingAtOnce", std::nullopt, false},
                                          ArrivalCase{"StartingSlowlyBehindAnotherWindow", 2000,
                                                      true}),
-                         [](const testing::TestParamInfo<ArrivalCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // ---- No volume control ----------------------------------------------------------------
 
@@ -317,8 +309,6 @@ struct AlreadyOpenCase {
     // Whether the volume control the launcher starts switches to its recording view too.
     bool secondSwitches;
 };
-
-void PrintTo(const AlreadyOpenCase& tested, std::ostream* out) { *out << tested.name; }
 
 struct AlreadyOpenRun;
 
@@ -449,9 +439,7 @@ TEST_P(LauncherWithRecordingControlOpen, FindsOneAtOnceBringsItInFrontAndLeavesT
 INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherWithRecordingControlOpen,
                          testing::Values(AlreadyOpenCase{"SecondNeverSwitches", false},
                                          AlreadyOpenCase{"SecondSwitchesToo", true}),
-                         [](const testing::TestParamInfo<AlreadyOpenCase>& tested) {
-                             return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // ---- The launcher gives up ------------------------------------------------------------
 
@@ -493,8 +481,6 @@ struct GoneCase {
     // Whether the keys went in (and closed the Properties dialog) before that end.
     bool takesTheKeys;
 };
-
-void PrintTo(const GoneCase& tested, std::ostream* out) { *out << tested.name; }
 
 class LauncherWhenTheVolumeControlGoes : public LauncherGivesUp,
                                          public testing::WithParamInterface<GoneCase> {};
@@ -539,18 +525,7 @@ INSTANTIATE_TEST_SUITE_P(
         GoneCase{"CrashingAfterTheKeys", {.noSwitch = true, .crashMs = 6000}, false, "crash", true},
         // Shown behind the window in front, and closed before it could take a key.
         GoneCase{"ClosedBeforeTheKeys", {.noActivate = true}, true, "exit", false}),
-    [](const testing::TestParamInfo<GoneCase>& tested) { return std::string(tested.param.name); });
-
-// ---- Form1 --------------------------------------------------------------------------
-
-// No run shows Form1: its load does the whole run and ends the program. Its window is
-// made here instead, by the toolkit the launcher links, from the launcher's own layout.
-TEST(LauncherForm1, ItsWindowMatchesItsLayout) {
-    const OwnForm form1(launcher::Form1Layout());
-    const auto differences =
-        LayoutDifferences(form1.Handle(), launcher::Form1Layout(), ScreenDpi());
-    EXPECT_TRUE(differences.empty()) << Lines(differences);
-}
+    CaseName);
 
 }  // namespace
 }  // namespace e2e

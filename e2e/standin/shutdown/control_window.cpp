@@ -11,8 +11,7 @@ namespace standin {
 namespace {
 
 constexpr wchar_t kControlClass[] = L"StandinShutdownControl";
-constexpr UINT_PTR kTimerOpen = 1;
-constexpr UINT_PTR kTimerSteal = 2;
+constexpr UINT_PTR kTimerSteal = 1;
 constexpr UINT kStartModal = WM_APP + 10;
 
 Shape ReadShape(Arguments& words) {
@@ -20,7 +19,6 @@ Shape ReadShape(Arguments& words) {
             .setForeground = words.Flag(L"foreground"),
             .activate = !words.Flag(L"noactivate"),
             .ownThread = words.Flag(L"thread"),
-            .delayMs = words.Number(L"delay").value_or(0),
             .hiddenMs = words.Number(L"hidden").value_or(0),
             .titledMs = words.Number(L"titled").value_or(0),
             .busyMs = words.Number(L"busy").value_or(0),
@@ -72,7 +70,7 @@ LRESULT ControlWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_TIMER:
             KillTimer(context_.control, wParam);
-            wParam == kTimerOpen ? Start() : others_.Steal();
+            others_.Steal();
             return 0;
         case kStartModal:
             Start();
@@ -96,12 +94,6 @@ LRESULT ControlWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 dialog_ = nullptr;
                 opening_.reset();
             }
-            return 0;
-        case WM_QUERYENDSESSION:
-            log("queryendsession");
-            return TRUE;
-        case WM_ENDSESSION:
-            log("endsession").Number("ending", wParam != FALSE ? 1 : 0);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -141,9 +133,7 @@ LRESULT ControlWindow::Open(const Shape& shape) {
         return 0;
     }
     opening_ = shape;
-    if (shape.delayMs > 0) {
-        SetTimer(context_.control, kTimerOpen, shape.delayMs, nullptr);
-    } else if (shape.modal && !shape.ownThread) {
+    if (shape.modal && !shape.ownThread) {
         // DialogBox returns only when the dialog closes: the command is answered first.
         PostMessageW(context_.control, kStartModal, 0, 0);
     } else {
@@ -169,7 +159,6 @@ void ControlWindow::Start() {
 }
 
 LRESULT ControlWindow::Close() {
-    KillTimer(context_.control, kTimerOpen);
     HWND dialog = dialog_;
     if (dialog != nullptr) {
         SendMessageW(dialog, kCloseDialog, 0, 0);

@@ -9,8 +9,8 @@
 // The stand-in is one long-lived process. Its hidden control window, titled
 // kControlTitle, takes commands as WM_COPYDATA with dwData == kCommandTag and the
 // command's UTF-16 text (no NUL) in lpData. SendMessage returns the answer:
-//   open [modal] [foreground] [noactivate] [thread] [delay=MS] [hidden=MS] [titled=MS]
-//        [busy=MS] [thief=MS]
+//   open [modal] [foreground] [noactivate] [thread] [hidden=MS] [titled=MS] [busy=MS]
+//        [thief=MS]
 //       Opens the shutdown dialog in one of the shapes real dialogs take:
 //       modal       run by DialogBox in a modal loop of its own, which shows it when its
 //                   queue first goes idle; otherwise modeless (CreateDialog), shown by
@@ -19,14 +19,13 @@
 //                   before anything shows it.
 //       noactivate  shown with SW_SHOWNOACTIVATE and never made the foreground window.
 //       thread      created by a second thread, with its own message loop and key log.
-//       delay       created MS later.
 //       hidden      created at once, shown MS later: FindWindow finds it hidden.
 //       titled      created under another title ("Untitled...", as long), given its
 //                   own MS later.
 //       busy        its initialisation (WM_INITDIALOG) takes MS: a modal dialog is shown
 //                   only after the messages that came meanwhile.
 //       thief       the Focus Thief takes the foreground MS after the dialog shows.
-//       Returns 1; 0 when a dialog is already open or pending; kUnknownCommand for a
+//       Returns 1; 0 when a dialog is already open; kUnknownCommand for a
 //       word it does not know or shapes that do not combine (modal with hidden or
 //       noactivate, foreground with noactivate).
 //   close      Closes the dialog. Returns 1, or 0 when none was open.
@@ -40,7 +39,7 @@
 // the first selection), activate (state), show (about to be shown; the foreground window
 // then), shown (the foreground window after), retitle (title), selection (index, text) at
 // each change, close (by, selection). The other events: start (lang, bystander), steal,
-// help, bystander, queryendsession, endsession (ending), error.
+// help, bystander, error.
 
 #define IDD_SHUTDOWN_ENGLISH 101
 #define IDD_SHUTDOWN_GERMAN 102

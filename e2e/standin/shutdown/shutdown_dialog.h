@@ -16,7 +16,6 @@ struct Shape {
     bool setForeground = false;
     bool activate = true;
     bool ownThread = false;
-    UINT delayMs = 0;
     UINT hiddenMs = 0;
     UINT titledMs = 0;
     UINT busyMs = 0;
