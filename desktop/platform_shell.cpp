@@ -56,6 +56,7 @@ void PlatformShell::ShowOwned(Form& form, Form* owner) {
 }
 
 void PlatformShell::ShowModal(Form& form, Form* owner) {
+    ++modalWindowsShown_;
     Form* previous = activeForm_;
     std::vector<Form*> held = OthersThan(&form);
     if (owner != nullptr) std::erase_if(held, [&](const Form* other) { return other != owner; });
@@ -71,6 +72,7 @@ void PlatformShell::ShowModal(Form& form, Form* owner) {
 }
 
 int PlatformShell::ShowMessage(std::u16string_view prompt, int style, std::u16string_view title) {
+    ++modalWindowsShown_;
     Form* owner = activeForm_;
     const std::vector<Form*> held = OthersThan(owner);
     HoldOff(held);

@@ -148,6 +148,10 @@ class PlatformShell {
     void ShowModal(Form& form, Form* owner);
     // Unload by code: QueryUnload (mode 1), then Unload. False when a handler cancelled.
     bool Unload(Form& form) { return RequestUnload(form, kUnloadCode); }
+    // How many modal windows (forms and message boxes) the program has put up. One put up
+    // inside an event a caller runs holds the caller's own code until it closes: noted
+    // before and after, this tells the caller it was held.
+    int ModalWindowsShown() const { return modalWindowsShown_; }
 
   protected:
     // ---- For implementations ----------------------------------------------------
@@ -197,6 +201,7 @@ class PlatformShell {
     std::vector<Form*> loaded_;
     std::vector<Form*> heldOff_;  // once per modal form or message box holding it
     Form* activeForm_ = nullptr;
+    int modalWindowsShown_ = 0;
 };
 
 }  // namespace desktop

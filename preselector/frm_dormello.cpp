@@ -177,19 +177,27 @@ class UserPresses {
 
 }  // namespace
 
-void frmDormello::AnswerWhileFresh(desktop::WindowHandle dialog, desktop::Millis unseen) {
+frmDormello::Look frmDormello::LookNow() { return {Shell().Now(), Shell().ModalWindowsShown()}; }
+
+void frmDormello::AnswerWhileFresh(desktop::WindowHandle dialog, Look unseen) {
     auto& shell = Shell();
-    // Presses before this moment go unseen; the dialog was found within moments of
-    // appearing, or `unseen` is old and its time is up anyway.
+    // Presses before this moment go uncounted: the dialog was found within moments of
+    // appearing, or `unseen` is old and its time is up anyway, or a window of ours held
+    // the watcher meanwhile, which the test below catches.
     UserPresses presses(shell);
     desktop::RecheckPacing pacing(kFocusLook, kRecheck, kRecheck);
     while (LookForShutdownDialog() == dialog) {
+        // One of our own modal windows (the options dialog, the exit question) was up
+        // since the dialog could last not have been there: the watcher was not looking,
+        // and the user may have chosen in the dialog meanwhile. As that window closes the
+        // front may well go straight to the dialog, so being in front proves nothing.
+        if (shell.ModalWindowsShown() != unseen.modalWindows) return;
         desktop::Millis wait = pacing.Next();
         if (!shell.WindowShown(dialog)) {
             // Created but not shown yet (a dialog manager shows its dialog only once it
             // has nothing else to do): keys now would find no control, and the user can
             // have done nothing in it, so its first moments have not begun.
-            unseen = shell.Now();
+            unseen.at = shell.Now();
         } else {
             if (presses.Any()) return;
             if (shell.ForegroundWindow() == dialog) {
@@ -203,7 +211,7 @@ void frmDormello::AnswerWhileFresh(desktop::WindowHandle dialog, desktop::Millis
                 return;
             }
             // Looked at last when the moments are over: in front then, it came in time.
-            const auto left = unseen + kFirstMoments - shell.Now();
+            const auto left = unseen.at + kFirstMoments - shell.Now();
             if (left <= desktop::Millis{0}) return;
             wait = std::min(wait, left);
         }
@@ -218,14 +226,14 @@ void frmDormello::RunWatcher() {
     auto& shell = Shell();
     g.WatcherRunning = true;
     // The last look that found no dialog: one found later appeared after it.
-    desktop::Millis unseen = shell.Now();
+    Look unseen = LookNow();
     while (true) {
         shell.PumpEvents();
         g.FoundTitle.clear();
         desktop::WindowHandle dialog = 0;
         while (g.FoundTitle.empty()) {
             shell.PumpEvents();
-            const desktop::Millis look = shell.Now();
+            const Look look = LookNow();
             dialog = LookForShutdownDialog();
             shell.PumpEvents();
             if (g.FoundTitle.empty()) {
@@ -244,7 +252,7 @@ void frmDormello::RunWatcher() {
         // disagree about it; a dialog reopened meanwhile has a new handle and is a new
         // appearance.
         desktop::RecheckPacing pacing(kRecheck);
-        for (auto look = shell.Now(); LookForShutdownDialog() == dialog; look = shell.Now()) {
+        for (Look look = LookNow(); LookForShutdownDialog() == dialog; look = LookNow()) {
             unseen = look;
             shell.PumpEvents();
             shell.WaitForDesktopChange(pacing.Next());

@@ -37,11 +37,17 @@ class frmDormello : public desktop::Form {
     // The shutdown dialog's handle when a window with either title exists; sets
     // FoundTitle to the title it was found under.
     desktop::WindowHandle LookForShutdownDialog();
+    // A look at the desktop: when, and how many modal windows the program had put up.
+    struct Look {
+        desktop::Millis at{0};
+        int modalWindows = 0;
+    };
+    Look LookNow();
     // Types Alt plus the key into `dialog` once, if it comes to the front in its first
     // moments on screen, counted from `unseen` (the last look that could not have shown
     // it to the user), and before the user presses a key or clicks. Otherwise the
     // appearance is left alone: a later key could overrule a choice already made.
-    void AnswerWhileFresh(desktop::WindowHandle dialog, desktop::Millis unseen);
+    void AnswerWhileFresh(desktop::WindowHandle dialog, Look unseen);
     bool Answered(desktop::WindowHandle dialog) const;
 
     Preselector& app_;
