@@ -238,7 +238,8 @@ TEST_P(ModalWindowTest, DialogThatOpenedMeanwhileIsLeftAlone) {
     desktop.Then(sim::OpenWindow(kDialog).After(100ms))
         .Then(sim::ClickWindow(kDialog).After(300ms));  // the user picks another option
     for (auto step : GetParam().close) desktop.Then(std::move(step).After(300ms));
-    desktop.Then(Check([](auto& d) { EXPECT_EQ(d.ForegroundTitle(), u"frmDormello"); }))
+    desktop
+        .Then(Check([](auto& d) { EXPECT_EQ(d.ForegroundTitle(), u"frmDormello"); }))
         // Under Wine the front can go straight back to the dialog as the modal window
         // closes, well inside the dialog's first second: being in front proves nothing.
         .Then(sim::FocusWindow(kDialog).After(10ms))

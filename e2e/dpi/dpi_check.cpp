@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "e2e/driver/check_list.h"
 #include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/form_check.h"
@@ -33,23 +34,14 @@
 
 namespace {
 
+using e2e::Check;
+using e2e::Say;
+
 constexpr e2e::Millis kPatience{20000};
 // A copy measuring at one DPI: starting the preselector and opening its dialog.
 constexpr DWORD kMeasureTimeoutMs = 120000;
 constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 constexpr wchar_t kLogPixels[] = L"LogPixels";
-
-int failures = 0;
-
-void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-void Check(bool ok, const std::string& what) {
-    if (!ok) ++failures;
-    Say(std::string(ok ? "  ok    " : "  FAIL  ") + what);
-}
 
 void CheckLayout(HWND window, const desktop::FormLayout& layout, int dpi,
                  const std::string& which = "") {
@@ -106,7 +98,7 @@ int Measure(int dpi) {
     Check(e2e::WaitUntil([&] { return !IsWindow(options); }, kPatience),
           "Cancel closes the options dialog");
     dormello.Terminate();
-    return failures == 0 ? 0 : 1;
+    return e2e::CheckListStatus();
 }
 
 std::optional<DWORD> ReadLogPixels() {
@@ -194,12 +186,12 @@ int main(int argc, char** argv) {
     for (int dpi : dpis) {
         const bool set = WriteLogPixels(static_cast<DWORD>(dpi));
         const int status = set ? RunCopy(passOn + L" --measure=" + std::to_wstring(dpi)) : 1;
-        if (status != 0) ++failures;
+        Check(status == 0, std::to_string(dpi) + " dpi: every check of that run held");
         results.push_back(std::to_string(dpi) + " dpi " + (status == 0 ? "ok" : "FAILED"));
     }
     WriteLogPixels(before);
     std::string summary = "dpi-check:";
     for (const auto& result : results) summary += " " + result + ";";
     Say(summary);
-    return failures == 0 ? 0 : 1;
+    return e2e::CheckListStatus();
 }

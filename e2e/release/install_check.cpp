@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "e2e/driver/check_list.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/process_tree.h"
@@ -31,25 +32,15 @@
 
 namespace {
 
+using e2e::Check;
+using e2e::Say;
+
 constexpr e2e::Millis kPatience{60000};
 constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QUINTARO";
 constexpr char kSampleSettings[] = "[Shutdown]\r\nOption=S\r\nHide=False\r\n";
 const std::vector<std::wstring> kInstalledFiles{L"dormello32.exe", L"sonvik32.exe", L"QUINTARO.INI",
                                                 L"README.txt", L"uninstall.exe"};
-
-int failures = 0;
-
-void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-bool Check(bool ok, const std::string& what) {
-    if (!ok) ++failures;
-    Say(std::string(ok ? "  ok    " : "  FAIL  ") + what);
-    return ok;
-}
 
 std::string U8(const std::wstring& text) { return e2e::ToUtf8(text); }
 
@@ -407,7 +398,7 @@ int main(int argc, char** argv) {
 
     PictureSetup(setup, version);
     CoUninitialize();
-    Say(std::string("install-check: ") + (failures == 0 ? "all checks passed" : "FAILED") + " (" +
-        std::to_string(failures) + " failed)");
-    return failures == 0 ? 0 : 1;
+    const int status = e2e::CheckListStatus();
+    Say(std::string("install-check: ") + (status == 0 ? "all checks passed" : "FAILED"));
+    return status;
 }
