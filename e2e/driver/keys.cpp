@@ -63,15 +63,31 @@ bool ClickTitleBar(HWND window) {
         hit != HTCAPTION) {
         return false;
     }
-    INPUT inputs[3]{};
-    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+    // The pointer is moved first and the buttons go only once the system has it at the
+    // point over this window: under Wine, pointer events the X server queued before the
+    // move (a window mapped under the resting pointer) can still put the cursor back, and
+    // the click would land on whatever lies there.
+    INPUT move{};
+    move.type = INPUT_MOUSE;
     // Absolute coordinates run from 0 to 65535 across the primary screen.
-    inputs[0].mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    inputs[0].mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return SendInput(3, inputs, sizeof(INPUT)) == 3;
+    move.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    const POINT point{x, y};
+    const bool there = WaitUntil([&] {
+        POINT cursor{};
+        if (!GetCursorPos(&cursor) || cursor.x != x || cursor.y != y) {
+            SendInput(1, &move, sizeof(INPUT));
+            return false;
+        }
+        return GetAncestor(WindowFromPoint(point), GA_ROOT) == window;
+    });
+    if (!there) return false;
+    INPUT buttons[2]{};
+    for (INPUT& input : buttons) input.type = INPUT_MOUSE;
+    buttons[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    buttons[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, buttons, sizeof(INPUT)) == 2;
 }
 
 bool TypeInto(HWND window, const std::vector<Chord>& chords, std::chrono::milliseconds timeout) {

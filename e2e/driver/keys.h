@@ -30,7 +30,8 @@ bool SendChords(const std::vector<Chord>& chords);
 bool BringToForeground(HWND window, std::chrono::milliseconds timeout);
 
 // Clicks the middle of `window`'s title bar with the mouse, as a person brings a window
-// forward. False when that point is not its title bar or SendInput did not take it all.
+// forward. False when that point is not its title bar, another window covers it, or
+// SendInput did not take it all.
 bool ClickTitleBar(HWND window);
 
 // Brings `window` to the foreground, then types. False, having typed nothing, when the

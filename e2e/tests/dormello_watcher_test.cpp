@@ -191,7 +191,7 @@ TEST_F(DormelloWatcherTest, ADialogReachedLateGetsNothingAndOneOpenedInFrontStil
     const Appearance& late = appearances.All()[0];
     const Appearance& inFront = appearances.All()[1];
     EXPECT_EQ(late.AltChars('M'), 0) << RawText(late.keys);
-    EXPECT_EQ(late.closedWith, kRestart);
+    EXPECT_EQ(late.closedWith, kRestart) << standIn.Log().Text();
     EXPECT_EQ(inFront.AltChars('M'), 1) << RawText(inFront.keys);
     const LogLine* key = inFront.FirstKeyAfterShown('M');
     ASSERT_TRUE(key != nullptr && inFront.shownAt) << RawText(inFront.keys);
