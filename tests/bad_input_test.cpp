@@ -28,12 +28,13 @@ bool MessageUp(const sim::SimulatedDesktop& d) {
 }
 
 // The user deals with whatever the program put up: OK on a message box, Esc on the
-// options dialog; nothing when nothing is up.
+// options dialog, which comes only after the box; nothing when nothing is up.
 sim::Step AnswerWhateverIsUp() {
     return {"answer whatever is up", [](sim::SimulatedDesktop& d) {
                 if (MessageUp(d)) {
                     sim::Answer(desktop::kAnswerOk).apply(d);
                 } else if (d.FormByName("frmDormellos") != nullptr) {
+                    EXPECT_FALSE(d.Messages().empty()) << "the dialog came before the box";
                     sim::PressEscape("frmDormellos").apply(d);
                 }
             }};
@@ -75,8 +76,9 @@ class BadInputTest : public SimTest {
         const auto& box = desktop.Messages()[0];
         EXPECT_EQ(box.title, u"Tobrin's Utilities");
         EXPECT_EQ(box.style, desktop::kStyleCriticalOk);
-        EXPECT_NE(box.prompt.find(kSettingsPath), std::u16string::npos);
+        EXPECT_EQ(box.prompt, u"Invalid Shutdown Option in " + std::u16string(kSettingsPath));
         EXPECT_TRUE(endedItself);
+        EXPECT_FALSE(app.g.WatcherRunning);  // the main window never came
         EXPECT_EQ(desktop.Beeps(), 1);
     }
 
@@ -241,6 +243,10 @@ const SettingsCase kSettingsCases[] = {
     {"NUL inside the value ends it", [] { return "[Shutdown]\r\nOption=a\0b\r\n"s; }, nullptr, u"A",
      false},
     {"empty file", [] { return std::string(); }, nullptr, u"", false},
+    {"no section", [] { return Bytes("[Other]\r\nOption=S\r\n"); }, nullptr, u"", false},
+    {"empty value", [] { return Bytes("[Shutdown]\r\nOption=\r\n"); }, nullptr, u"", false},
+    {"two characters", [] { return Bytes("[Shutdown]\r\nOption=ab\r\n"); }, nullptr, u"", false},
+    {"spaces only", [] { return Bytes("[Shutdown]\r\nOption=   \r\n"); }, nullptr, u"", false},
     {"read-only file with a key", [] { return Bytes("[Shutdown]\r\nOption=r\r\nHide=True\r\n"); },
      MakeReadOnly, u"R", true},
     {"read-only file without a key", [] { return Bytes("[Shutdown]\r\nHide=True\r\n"); },

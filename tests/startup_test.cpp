@@ -1,7 +1,5 @@
-// How start-up recovers from an invalid key. How it settles the key and the hide flag from
-// the command line and the settings file is bad_input_test's.
-#include <optional>
-
+// How start-up recovers from an invalid key by the options dialog. How it settles the key
+// and the hide flag, or finds none and says so, is bad_input_test's.
 #include "preselector/preselector.h"
 #include "sim_fixture.h"
 
@@ -9,49 +7,6 @@ namespace {
 
 using namespace testing_support;
 using preselector::Preselector;
-
-// Start-up without a usable key in the file: the message, then the options dialog.
-struct InvalidCase {
-    const char* name;
-    std::optional<std::string> settings;
-};
-
-const InvalidCase kInvalidCases[] = {
-    {"no file", std::nullopt},
-    {"no section", "[Other]\r\nOption=S\r\n"},
-    {"empty value", "[Shutdown]\r\nOption=\r\n"},
-    {"two characters", "[Shutdown]\r\nOption=ab\r\n"},
-    {"spaces only", "[Shutdown]\r\nOption=   \r\n"},
-};
-
-class InvalidKeyTest : public SimTest, public ::testing::WithParamInterface<InvalidCase> {};
-
-TEST_P(InvalidKeyTest, CancelBeepsAndEndsWithoutWriting) {
-    if (GetParam().settings) WriteSettings(*GetParam().settings);
-    desktop
-        .Then(Check([](auto& d) {
-            // The box comes before the dialog: nothing of the program is on screen yet.
-            EXPECT_EQ(d.FormByName("frmDormellos"), nullptr);
-        }))
-        .Then(sim::Answer(desktop::kAnswerOk))
-        .Then(Check([](auto& d) { ASSERT_NE(d.FormByName("frmDormellos"), nullptr); }))
-        .Then(sim::Click("frmDormellos", "cmdCancel"));
-
-    Preselector app(desktop);
-    EXPECT_TRUE(desktop.Run([&] { app.StartUp(); }));
-
-    ASSERT_EQ(desktop.Messages().size(), 1u);
-    const auto& box = desktop.Messages()[0];
-    EXPECT_EQ(box.prompt, u"Invalid Shutdown Option in C:\\TOOLS\\QUINTARO.INI");
-    EXPECT_EQ(box.style, desktop::kStyleCriticalOk);
-    EXPECT_EQ(box.title, u"Tobrin's Utilities");
-    EXPECT_EQ(desktop.Beeps(), 1);
-    EXPECT_FALSE(app.g.WatcherRunning);  // the main window never came
-    EXPECT_EQ(std::filesystem::exists(SettingsFile()), GetParam().settings.has_value());
-}
-
-INSTANTIATE_TEST_SUITE_P(SettingsFile, InvalidKeyTest, ::testing::ValuesIn(kInvalidCases),
-                         [](const auto& tc) { return CaseName(tc.param.name); });
 
 class RecoveryTest : public SimTest {
   protected:
