@@ -110,6 +110,7 @@ TEST_F(OptionsDialogTest, SaveWritesBothKeysKeepsTheRestAndTakesEffectAtOnce) {
               "Note=keep me\r\n[Last]\r\nX=1\r\n");
     EXPECT_EQ(desktop.KeysReceivedBy(u"Shut Down Windows"), u"%R");
     EXPECT_TRUE(desktop.Messages().empty());
+    EXPECT_TRUE(desktop.FormByName("frmDormello")->Visible()) << "Hide Icon was not ticked";
 }
 
 TEST_F(OptionsDialogTest, SavingWithHideTickedHidesTheMainWindowAtOnce) {
