@@ -130,16 +130,7 @@ std::string LoadAverage() {
     if (!bench::UnderWine()) {
         return "";
     }
-    HANDLE file = CreateFileW(L"Z:\\proc\\loadavg", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    char buffer[128] = {};
-    DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer) - 1, &read, nullptr);
-    CloseHandle(file);
-    std::string text(buffer, read);
+    const std::string text = e2e::ReadBytes(L"Z:\\proc\\loadavg").value_or("");
     // The first three fields: the 1, 5 and 15 minute averages.
     std::size_t end = 0;
     for (int field = 0; field < 3 && end != std::string::npos; ++field) {

@@ -13,13 +13,13 @@
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/text.h"
+#include "e2e/driver/volume_standin.h"
 #include "e2e/driver/wait.h"
 
 namespace bench {
 
 namespace {
 
-constexpr wchar_t kOptionsVariable[] = L"STANDIN_SNDVOL32_OPTIONS";
 constexpr wchar_t kRecordingTitle[] = L"Recording Control";
 constexpr wchar_t kVolumeTitle[] = L"Volume Control";
 constexpr e2e::Millis kRetitledLineTimeout{2000};
@@ -50,21 +50,6 @@ bool VolumeControlShown() {
     }
     return false;
 }
-
-// Sets an environment variable for the processes started while it lives (the launcher,
-// and through it the volume control), and takes it away again.
-class EnvironmentSetting {
-  public:
-    EnvironmentSetting(const wchar_t* name, const std::wstring& value) : name_(name) {
-        SetEnvironmentVariableW(name_, value.c_str());
-    }
-    ~EnvironmentSetting() { SetEnvironmentVariableW(name_, nullptr); }
-    EnvironmentSetting(const EnvironmentSetting&) = delete;
-    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
-
-  private:
-    const wchar_t* name_;
-};
 
 // What the volume control's log says: its process id, and when it retitled its window.
 struct VolumeControlLog {
@@ -99,9 +84,8 @@ void EndVolumeControl(LogTail& tail, VolumeControlLog& log) {
 
 void Run(const LauncherPlan& plan, LauncherResult& result, const std::wstring& folder,
          const std::wstring& logPath) {
-    EnvironmentSetting options(kOptionsVariable, L"/delay:" +
-                                                     std::to_wstring(plan.volumeControlDelayMs) +
-                                                     L" /log:" + e2e::QuoteArgument(logPath));
+    const e2e::VolumeOptionsForChildren options(
+        {.delayMs = plan.volumeControlDelayMs, .logPath = logPath});
     LogTail tail(logPath);
     VolumeControlLog volumeLog;
 
@@ -189,9 +173,7 @@ LauncherResult BenchLauncher(const LauncherPlan& plan) {
     if (!plan.outputFolder.empty()) {
         const std::wstring kept = plan.outputFolder + L"\\sndvol32-delay" +
                                   std::to_wstring(plan.volumeControlDelayMs) + L".log";
-        if (CopyFileW(logPath.c_str(), kept.c_str(), FALSE)) {
-            result.keptLog = kept;
-        }
+        CopyFileW(logPath.c_str(), kept.c_str(), FALSE);
     }
     return result;
 }
