@@ -6,7 +6,7 @@
 // The volume control is the stand-in installed as C:\windows\SNDVOL32.EXE. The launcher
 // starts it without arguments, so each test hands it its options (a log of its own among
 // them) through the environment the launcher inherits and passes on. Form1, which no run
-// shows, is own_forms_test's.
+// shows, is dpi_check's, made in its own process.
 #include <gtest/gtest.h>
 
 #include <algorithm>
