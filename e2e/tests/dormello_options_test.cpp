@@ -25,8 +25,6 @@
 namespace e2e {
 namespace {
 
-constexpr wchar_t kSettingsName[] = L"QUINTARO.INI";
-
 // `bytes` with the first occurrence of the line `from` replaced by `to`.
 std::string ReplaceLine(std::string bytes, const std::string& from, const std::string& to) {
     const size_t at = bytes.find(from + "\r\n");
@@ -244,7 +242,7 @@ class DormelloOptions : public testing::Test {
     }
 
     const std::wstring folder_ = NewScratchFolder(L"options");
-    const std::wstring settingsPath_ = folder_ + L"\\" + kSettingsName;
+    const std::wstring settingsPath_ = folder_ + L"\\QUINTARO.INI";
     Process dormello_;
     HWND main_ = nullptr;
     HWND dialog_ = nullptr;
