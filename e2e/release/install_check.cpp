@@ -228,13 +228,6 @@ bool NothingLeft(const Places& at) {
            !KeyExists(HKEY_CURRENT_USER, kUninstallKey);
 }
 
-void CheckNothingLeft(const Places& at) {
-    Check(!FileExists(at.installDir), "no folder " + U8(at.installDir));
-    Check(!FileExists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
-    Check(!FileExists(at.startupLink), "no Startup shortcut");
-    Check(!KeyExists(HKEY_CURRENT_USER, kUninstallKey), "no uninstall entry under HKCU");
-}
-
 // Runs a program to its end; its exit code, or nullopt when it did not end in time.
 std::optional<DWORD> Run(const std::wstring& path, const std::vector<std::wstring>& args) {
     e2e::Process process = e2e::Process::Start(path, args);
@@ -274,7 +267,10 @@ void Uninstall(const Places& at) {
         }
     }
     Check(e2e::WaitUntil([&] { return NothingLeft(at); }, kPatience), "the removal completed");
-    CheckNothingLeft(at);
+    Check(!FileExists(at.installDir), "no folder " + U8(at.installDir));
+    Check(!FileExists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
+    Check(!FileExists(at.startupLink), "no Startup shortcut");
+    Check(!KeyExists(HKEY_CURRENT_USER, kUninstallKey), "no uninstall entry under HKCU");
 }
 
 void CheckInstalledPreselector(const Places& at) {

@@ -285,7 +285,12 @@ struct AlreadyOpenCase {
     bool secondSwitches;
 };
 
-struct AlreadyOpenRun;
+// What one run of the scenario showed: nothing when all went as it should.
+struct AlreadyOpenRun {
+    std::string faults;
+    HWND open = nullptr;
+    HWND secondMain = nullptr;
+};
 
 class LauncherWithRecordingControlOpen : public LauncherTest,
                                          public testing::WithParamInterface<AlreadyOpenCase> {
@@ -309,13 +314,6 @@ class LauncherWithRecordingControlOpen : public LauncherTest,
     }
 
     AlreadyOpenRun RunOnce(const AlreadyOpenCase& param, Process& first, const EventLog& firstLog);
-};
-
-// What one run of the scenario showed: nothing when all went as it should.
-struct AlreadyOpenRun {
-    std::string faults;
-    HWND open = nullptr;
-    HWND secondMain = nullptr;
 };
 
 // Under Wine the volume control open already is now and then handed the front while the
