@@ -376,8 +376,9 @@ INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCa
 
 // ---- The settings file ---------------------------------------------------------------
 
-// With Hide Icon ticked as well: the main window hides as the dialog closes, its label
-// shows the new key at once, and the preselector goes on answering with it.
+// With Hide Icon ticked as well: the main window hides as the dialog closes, and the
+// preselector goes on answering with the new key. (A hidden main window's label is not
+// updated; the update after a Save is DormelloUnwritableSettings'.)
 TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     // No blank lines: Wine's profile writer drops them from a file it rewrites, where
     // Windows keeps them; that is the system's doing, not the preselector's.
@@ -405,7 +406,6 @@ TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }))
         << "Hide Icon ticked, the main window is still shown";
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }));
-    EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"M"))) << "the new key is shown at once";
     EXPECT_EQ(SettingsBytes(), ReplaceLine(ReplaceLine(original, "Option=R", "Option=M"),
                                            "Hide=False", "Hide=True"));
     EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos)) << "hidden, it keeps working";
