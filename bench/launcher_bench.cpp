@@ -20,8 +20,6 @@ namespace bench {
 
 namespace {
 
-constexpr wchar_t kRecordingTitle[] = L"Recording Control";
-constexpr wchar_t kVolumeTitle[] = L"Volume Control";
 constexpr e2e::Millis kRetitledLineTimeout{2000};
 
 double NowMs() { return 1000.0 * SecondsNow(); }
@@ -42,7 +40,7 @@ std::wstring ForegroundTitle() {
 
 // Whether the volume control's window is up, under either of its titles.
 bool VolumeControlShown() {
-    for (const wchar_t* title : {kVolumeTitle, kRecordingTitle}) {
+    for (const wchar_t* title : {e2e::kVolumeControlTitle, e2e::kRecordingControlTitle}) {
         HWND window = FindWindowW(nullptr, title);
         if (window != nullptr && IsWindowVisible(window)) {
             return true;
@@ -62,7 +60,7 @@ struct VolumeControlLog {
             pid = line.pid;
             started = started || line.event == "start";
             if (!retitledTicks && line.event == "retitled" &&
-                line.Field("title") == e2e::ToUtf8(kRecordingTitle)) {
+                line.Field("title") == e2e::ToUtf8(e2e::kRecordingControlTitle)) {
                 retitledTicks = line.ticks;
             }
         }
@@ -101,7 +99,7 @@ void Run(const LauncherPlan& plan, LauncherResult& result, const std::wstring& f
             const DWORD wait = WaitForSingleObject(launcher.Handle(),
                                                    static_cast<DWORD>(plan.pollInterval.count()));
             const double now = NowMs();
-            if (!result.activeAfterMs && ForegroundTitle() == kRecordingTitle) {
+            if (!result.activeAfterMs && ForegroundTitle() == e2e::kRecordingControlTitle) {
                 result.activeAfterMs = now - start;
             }
             if (wait == WAIT_OBJECT_0) {
