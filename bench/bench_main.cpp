@@ -5,6 +5,7 @@
 // never judged. See bench/README.md.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -37,6 +38,8 @@ constexpr char kUsage[] =
 const bench::WatcherKind kBusy{"busy loop", "busy", L"bench_busy_watcher.exe", {L"R"}};
 const bench::WatcherKind kSleep{"sleep 100 ms", "sleep", L"bench_sleep_watcher.exe", {L"R"}};
 const bench::WatcherKind kDormello{"dormello32", "dormello", L"dormello32.exe", {L"R,TRUE"}};
+// --watchers names them by their slugs.
+const bench::WatcherKind kWatchers[] = {kBusy, kSleep, kDormello};
 
 struct Options {
     bench::WatcherPlan plan;
@@ -92,16 +95,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         } else if (name == "--watchers") {
             options.watchers.clear();
             for (const auto& item : SplitList(value)) {
-                if (item == "busy") {
-                    options.watchers.push_back(kBusy);
-                } else if (item == "sleep") {
-                    options.watchers.push_back(kSleep);
-                } else if (item == "dormello") {
-                    options.watchers.push_back(kDormello);
-                } else {
+                const auto kind = std::ranges::find(kWatchers, item, &bench::WatcherKind::slug);
+                if (kind == std::ranges::end(kWatchers)) {
                     std::fprintf(stderr, "quintaro_bench: unknown watcher \"%s\"\n", item.c_str());
                     return false;
                 }
+                options.watchers.push_back(*kind);
             }
         } else if (name == "--launcher-delays") {
             options.launcherDelays.clear();
@@ -130,16 +129,7 @@ std::string LoadAverage() {
     if (!bench::UnderWine()) {
         return "";
     }
-    HANDLE file = CreateFileW(L"Z:\\proc\\loadavg", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    char buffer[128] = {};
-    DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer) - 1, &read, nullptr);
-    CloseHandle(file);
-    std::string text(buffer, read);
+    const std::string text = e2e::ReadBytes(L"Z:\\proc\\loadavg").value_or("");
     // The first three fields: the 1, 5 and 15 minute averages.
     std::size_t end = 0;
     for (int field = 0; field < 3 && end != std::string::npos; ++field) {

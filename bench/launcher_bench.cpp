@@ -13,15 +13,13 @@
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/text.h"
+#include "e2e/driver/volume_standin.h"
 #include "e2e/driver/wait.h"
 
 namespace bench {
 
 namespace {
 
-constexpr wchar_t kOptionsVariable[] = L"STANDIN_SNDVOL32_OPTIONS";
-constexpr wchar_t kRecordingTitle[] = L"Recording Control";
-constexpr wchar_t kVolumeTitle[] = L"Volume Control";
 constexpr e2e::Millis kRetitledLineTimeout{2000};
 
 double NowMs() { return 1000.0 * SecondsNow(); }
@@ -42,7 +40,7 @@ std::wstring ForegroundTitle() {
 
 // Whether the volume control's window is up, under either of its titles.
 bool VolumeControlShown() {
-    for (const wchar_t* title : {kVolumeTitle, kRecordingTitle}) {
+    for (const wchar_t* title : {e2e::kVolumeControlTitle, e2e::kRecordingControlTitle}) {
         HWND window = FindWindowW(nullptr, title);
         if (window != nullptr && IsWindowVisible(window)) {
             return true;
@@ -50,21 +48,6 @@ bool VolumeControlShown() {
     }
     return false;
 }
-
-// Sets an environment variable for the processes started while it lives (the launcher,
-// and through it the volume control), and takes it away again.
-class EnvironmentSetting {
-  public:
-    EnvironmentSetting(const wchar_t* name, const std::wstring& value) : name_(name) {
-        SetEnvironmentVariableW(name_, value.c_str());
-    }
-    ~EnvironmentSetting() { SetEnvironmentVariableW(name_, nullptr); }
-    EnvironmentSetting(const EnvironmentSetting&) = delete;
-    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
-
-  private:
-    const wchar_t* name_;
-};
 
 // What the volume control's log says: its process id, and when it retitled its window.
 struct VolumeControlLog {
@@ -77,7 +60,7 @@ struct VolumeControlLog {
             pid = line.pid;
             started = started || line.event == "start";
             if (!retitledTicks && line.event == "retitled" &&
-                line.Field("title") == e2e::ToUtf8(kRecordingTitle)) {
+                line.Field("title") == e2e::ToUtf8(e2e::kRecordingControlTitle)) {
                 retitledTicks = line.ticks;
             }
         }
@@ -99,9 +82,8 @@ void EndVolumeControl(LogTail& tail, VolumeControlLog& log) {
 
 void Run(const LauncherPlan& plan, LauncherResult& result, const std::wstring& folder,
          const std::wstring& logPath) {
-    EnvironmentSetting options(kOptionsVariable, L"/delay:" +
-                                                     std::to_wstring(plan.volumeControlDelayMs) +
-                                                     L" /log:" + e2e::QuoteArgument(logPath));
+    const e2e::VolumeOptionsForChildren options(
+        {.delayMs = plan.volumeControlDelayMs, .logPath = logPath});
     LogTail tail(logPath);
     VolumeControlLog volumeLog;
 
@@ -117,7 +99,7 @@ void Run(const LauncherPlan& plan, LauncherResult& result, const std::wstring& f
             const DWORD wait = WaitForSingleObject(launcher.Handle(),
                                                    static_cast<DWORD>(plan.pollInterval.count()));
             const double now = NowMs();
-            if (!result.activeAfterMs && ForegroundTitle() == kRecordingTitle) {
+            if (!result.activeAfterMs && ForegroundTitle() == e2e::kRecordingControlTitle) {
                 result.activeAfterMs = now - start;
             }
             if (wait == WAIT_OBJECT_0) {
@@ -189,9 +171,7 @@ LauncherResult BenchLauncher(const LauncherPlan& plan) {
     if (!plan.outputFolder.empty()) {
         const std::wstring kept = plan.outputFolder + L"\\sndvol32-delay" +
                                   std::to_wstring(plan.volumeControlDelayMs) + L".log";
-        if (CopyFileW(logPath.c_str(), kept.c_str(), FALSE)) {
-            result.keptLog = kept;
-        }
+        CopyFileW(logPath.c_str(), kept.c_str(), FALSE);
     }
     return result;
 }

@@ -47,8 +47,6 @@ struct LauncherResult {
     std::optional<double> cpuSeconds;
     // How long before the end that last reading was taken (0 when read after the end).
     double cpuReadingAgeMs = 0;
-    // The volume control's log, as kept in the output folder ("" when not kept).
-    std::wstring keptLog;
 };
 
 LauncherResult BenchLauncher(const LauncherPlan& plan);

@@ -196,8 +196,7 @@ std::optional<double> WineserverCpuSeconds() {
 }
 
 bool UnderWine() {
-    using GetVersion = const char*(CDECL*)();
-    static const bool wine = NtdllFunction<GetVersion>("wine_get_version") != nullptr;
+    static const bool wine = !WineVersion().empty();
     return wine;
 }
 

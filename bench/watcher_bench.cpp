@@ -1,8 +1,6 @@
 #include "bench/watcher_bench.h"
 
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <random>
 #include <stdexcept>
@@ -202,9 +200,7 @@ WatcherResult BenchWatcher(const WatcherKind& kind, const WatcherPlan& plan) {
     if (!logPath.empty() && !plan.outputFolder.empty()) {
         const std::wstring kept =
             plan.outputFolder + L"\\standin_shutdown-" + e2e::FromUtf8(kind.slug) + L".log";
-        if (CopyFileW(logPath.c_str(), kept.c_str(), FALSE)) {
-            result.keptLog = kept;
-        }
+        CopyFileW(logPath.c_str(), kept.c_str(), FALSE);
     }
     return result;
 }

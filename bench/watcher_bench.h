@@ -68,8 +68,6 @@ struct WatcherResult {
     std::optional<double> standInStartCpuSeconds;
     // Key messages that reached a stand-in window other than the dialog.
     int strayKeys = 0;
-    // The stand-in's log, as kept in the output folder ("" when not kept).
-    std::wstring keptLog;
 
     int Answered() const;
     int WithoutAlt() const;

@@ -1,5 +1,5 @@
-// Bad input on the simulated desktop: odd command lines and damaged, unusual or
-// unreachable settings files. The preselector always starts and settles a key (or asks
+// Start-up's input on the simulated desktop: command lines, ordinary and odd, and damaged,
+// unusual or unreachable settings files. The preselector always starts and settles a key (or asks
 // the user, naming the file), never crashes or hangs, answers a shutdown dialog that
 // opens afterwards with exactly one Alt+key, and a Save keeps the rest of the file.
 #include <sys/stat.h>
@@ -28,12 +28,13 @@ bool MessageUp(const sim::SimulatedDesktop& d) {
 }
 
 // The user deals with whatever the program put up: OK on a message box, Esc on the
-// options dialog; nothing when nothing is up.
+// options dialog, which comes only after the box; nothing when nothing is up.
 sim::Step AnswerWhateverIsUp() {
     return {"answer whatever is up", [](sim::SimulatedDesktop& d) {
                 if (MessageUp(d)) {
                     sim::Answer(desktop::kAnswerOk).apply(d);
                 } else if (d.FormByName("frmDormellos") != nullptr) {
+                    EXPECT_FALSE(d.Messages().empty()) << "the dialog came before the box";
                     sim::PressEscape("frmDormellos").apply(d);
                 }
             }};
@@ -75,8 +76,9 @@ class BadInputTest : public SimTest {
         const auto& box = desktop.Messages()[0];
         EXPECT_EQ(box.title, u"Tobrin's Utilities");
         EXPECT_EQ(box.style, desktop::kStyleCriticalOk);
-        EXPECT_NE(box.prompt.find(kSettingsPath), std::u16string::npos);
+        EXPECT_EQ(box.prompt, u"Invalid Shutdown Option in " + std::u16string(kSettingsPath));
         EXPECT_TRUE(endedItself);
+        EXPECT_FALSE(app.g.WatcherRunning);  // the main window never came
         EXPECT_EQ(desktop.Beeps(), 1);
     }
 
@@ -84,7 +86,7 @@ class BadInputTest : public SimTest {
     bool endedItself = false;
 };
 
-// ---- Command lines ---------------------------------------------------------------------
+// ---- Command lines, with and without a settings file -------------------------------------
 
 struct CommandLineCase {
     const char* name;
@@ -130,6 +132,27 @@ const CommandLineCase kCommandLineCases[] = {
     {"control character with a flag", u"\x01,true", std::nullopt, u"\x01", true, u"%\x01"},
     {"escape character", u"\x1b", std::nullopt, u"\x1b", false, u"%\x1b"},
     {"control character as the flag shows the window", u"r,\x07", kValidFile, u"R", false, u"%R"},
+    // The ordinary ones.
+    {"key and flag from the command line, file ignored", u"s,true",
+     "[Shutdown]\r\nHide=False\r\nOption=Y\r\n", u"S", true, u"%S"},
+    {"key from the command line, flag from the file", u"R", "[Shutdown]\r\nHide=True\r\n", u"R",
+     true, u"%R"},
+    {"no file: hide reads as false", u"R", std::nullopt, u"R", false, u"%R"},
+    {"comma with nothing after it reads the file", u"R,", "[Shutdown]\r\nHide=true\r\n", u"R", true,
+     u"%R"},
+    {"comma with spaces after it reads the file", u"R,   ", "[Shutdown]\r\nHide=TRUE\r\n", u"R",
+     true, u"%R"},
+    {"any other flag word shows the window", u"R,no", "[Shutdown]\r\nHide=True\r\n", u"R", false,
+     u"%R"},
+    {"FALSE overrides the file", u"S,false", "[Shutdown]\r\nHide=True\r\n", u"S", false, u"%S"},
+    {"only the first character is the key", u"ST,TRUE", std::nullopt, u"S", true, u"%S"},
+    {"flag in any case", u"q,TrUe", std::nullopt, u"Q", true, u"%Q"},
+    {"flag trimmed of spaces", u"q,  true  ", std::nullopt, u"Q", true, u"%Q"},
+    {"spaces around the command line are not part of it", u"  r  ", std::nullopt, u"R", false,
+     u"%R"},
+    {"a digit is a key like any other", u"7", std::nullopt, u"7", false, u"%7"},
+    {"no command line: both from the file", u"", "[shutdown]\r\nhide = True \r\noption = Y\r\n",
+     u"Y", true, u"%Y"},
 };
 
 class CommandLineTest : public BadInputTest,
@@ -143,6 +166,8 @@ TEST_P(CommandLineTest, StartsSettlesAKeyAndAnswersTheDialogOnce) {
     RunWithDialogAfterwards();
 
     EXPECT_EQ(app.g.ShortcutKey, c.key);
+    EXPECT_EQ(app.g.CommandText, common::TrimSpaces(c.commandLine));
+    EXPECT_EQ(app.g.SettingsPath, kSettingsPath);
     ExpectDialogAnswered(c.sent);
     if (c.key.empty()) {
         ExpectToldNamingTheFile();
@@ -218,6 +243,10 @@ const SettingsCase kSettingsCases[] = {
     {"NUL inside the value ends it", [] { return "[Shutdown]\r\nOption=a\0b\r\n"s; }, nullptr, u"A",
      false},
     {"empty file", [] { return std::string(); }, nullptr, u"", false},
+    {"no section", [] { return Bytes("[Other]\r\nOption=S\r\n"); }, nullptr, u"", false},
+    {"empty value", [] { return Bytes("[Shutdown]\r\nOption=\r\n"); }, nullptr, u"", false},
+    {"two characters", [] { return Bytes("[Shutdown]\r\nOption=ab\r\n"); }, nullptr, u"", false},
+    {"spaces only", [] { return Bytes("[Shutdown]\r\nOption=   \r\n"); }, nullptr, u"", false},
     {"read-only file with a key", [] { return Bytes("[Shutdown]\r\nOption=r\r\nHide=True\r\n"); },
      MakeReadOnly, u"R", true},
     {"read-only file without a key", [] { return Bytes("[Shutdown]\r\nHide=True\r\n"); },

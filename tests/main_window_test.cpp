@@ -1,4 +1,5 @@
-// The main window: what it shows, its buttons, and every way it can be closed.
+// The main window: what it shows, and every way it can be closed. Minimise and Hide are
+// dormello_main_window_test's, under Wine.
 #include "preselector/frm_dormello.h"
 #include "preselector/preselector.h"
 #include "sim_fixture.h"
@@ -132,17 +133,5 @@ TEST_P(CloseTest, AsksOnlyTheUser) {
 
 INSTANTIATE_TEST_SUITE_P(Ways, CloseTest, ::testing::ValuesIn(CloseCases()),
                          [](const auto& tc) { return CaseName(tc.param.name); });
-
-TEST_F(MainWindowTest, MinimiseAndHideLeaveTheWatcherWorking) {
-    desktop.SetCommandLine(u"R");
-    desktop.Then(sim::Click("frmDormello", "cmdMinimise"))
-        .Then(Check([](auto& d) { EXPECT_TRUE(d.FormByName("frmDormello")->Minimised()); }))
-        .Then(sim::Click("frmDormello", "cmdHide"))
-        .Then(Check([](auto& d) { EXPECT_FALSE(d.FormByName("frmDormello")->Visible()); }))
-        .Then(sim::OpenWindow(u"Shut Down Windows"));
-    RunPreselector();
-    EXPECT_FALSE(Main().Visible());
-    EXPECT_EQ(desktop.KeysReceivedBy(u"Shut Down Windows"), u"%R");
-}
 
 }  // namespace

@@ -2,8 +2,6 @@
 // one under Wine (e2e/tests/shell_contract_test.cpp).
 #include "shell_contract.h"
 
-#include <map>
-
 #include "sim_fixture.h"
 
 namespace shell_contract {

@@ -22,12 +22,6 @@ TEST(TrimAtNul, StopsAtTheFirstNulWhateverFollows) {
     for (const auto& c : cases) EXPECT_EQ(TrimAtNul(c.buffer), c.text);
 }
 
-TEST(TrimAtNul, BufferReusedForAShorterValueGivesOnlyTheShorterValue) {
-    std::u16string buffer(255, u'x');
-    buffer.replace(0, 3, std::u16string(u"ab\0", 3));
-    EXPECT_EQ(TrimAtNul(buffer), u"ab");
-}
-
 TEST(Text, TrimSpacesRemovesOnlySpacesAtTheEnds) {
     EXPECT_EQ(common::TrimSpaces(u"  a b  "), u"a b");
     EXPECT_EQ(common::TrimSpaces(u"   "), u"");

@@ -85,14 +85,6 @@ TEST_F(WatcherTest, EnglishWinsWhenBothTitlesExistAndIsTheOneWaitedOn) {
     EXPECT_EQ(desktop.Typed().size(), 1u);
 }
 
-TEST_F(WatcherTest, TitleMustMatchWholeIgnoringCase) {
-    desktop.Then(sim::OpenWindow(u"Shut Down Windows - Help"))
-        .Then(sim::OpenWindow(u"shut down windows"));
-    RunPreselector();
-    EXPECT_EQ(Keys(u"Shut Down Windows - Help"), u"");
-    EXPECT_EQ(Keys(u"shut down windows"), u"%R");
-}
-
 TEST_F(WatcherTest, KeyChangedWhileRunningIsSentNextTime) {
     OpenAndClose(kEnglish, 1);
     desktop.Then(Check([&](auto&) { app.g.ShortcutKey = u"S"; }));

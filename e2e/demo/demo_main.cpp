@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <optional>
 #include <stdexcept>
 #include <string>
 

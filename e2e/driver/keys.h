@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <string>
 #include <vector>
 
 namespace e2e {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "e2e/driver/check_list.h"
+#include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/process_tree.h"
@@ -33,6 +34,7 @@
 namespace {
 
 using e2e::Check;
+using e2e::FileExists;
 using e2e::Say;
 
 constexpr e2e::Millis kPatience{60000};
@@ -64,10 +66,6 @@ Places Where() {
     return {KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\QUINTARO",
             KnownFolder(CSIDL_PROGRAMS) + L"\\QUINTARO",
             KnownFolder(CSIDL_STARTUP) + L"\\Dormello.lnk"};
-}
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 struct Link {
@@ -155,7 +153,7 @@ void CheckRegString(const wchar_t* name, const std::wstring& expected) {
 void CheckInstalled(const Places& at, const std::string& version, bool startup,
                     const std::string& settings) {
     for (const auto& file : kInstalledFiles) {
-        Check(Exists(at.installDir + L"\\" + file),
+        Check(FileExists(at.installDir + L"\\" + file),
               "installed " + U8(at.installDir) + "\\" + U8(file));
     }
     const auto ini = e2e::ReadBytes(at.installDir + L"\\QUINTARO.INI");
@@ -176,7 +174,7 @@ void CheckInstalled(const Places& at, const std::string& version, bool startup,
     if (startup) {
         CheckLink(at.startupLink, dir + L"\\dormello32.exe", dir);
     } else {
-        Check(!Exists(at.startupLink), "no Startup shortcut " + U8(at.startupLink));
+        Check(!FileExists(at.startupLink), "no Startup shortcut " + U8(at.startupLink));
     }
 
     CheckRegString(L"DisplayName", L"QUINTARO");
@@ -226,15 +224,8 @@ void CheckArch(const Places& at) {
 }
 
 bool NothingLeft(const Places& at) {
-    return !Exists(at.installDir) && !Exists(at.menuDir) && !Exists(at.startupLink) &&
+    return !FileExists(at.installDir) && !FileExists(at.menuDir) && !FileExists(at.startupLink) &&
            !KeyExists(HKEY_CURRENT_USER, kUninstallKey);
-}
-
-void CheckNothingLeft(const Places& at) {
-    Check(!Exists(at.installDir), "no folder " + U8(at.installDir));
-    Check(!Exists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
-    Check(!Exists(at.startupLink), "no Startup shortcut");
-    Check(!KeyExists(HKEY_CURRENT_USER, kUninstallKey), "no uninstall entry under HKCU");
 }
 
 // Runs a program to its end; its exit code, or nullopt when it did not end in time.
@@ -276,19 +267,10 @@ void Uninstall(const Places& at) {
         }
     }
     Check(e2e::WaitUntil([&] { return NothingLeft(at); }, kPatience), "the removal completed");
-    CheckNothingLeft(at);
-}
-
-// The preselector's main window once its texts are set; nullptr when none came.
-HWND WaitForMainWindow(const e2e::Process& dormello) {
-    HWND main = nullptr;
-    e2e::WaitUntil(
-        [&] {
-            main = e2e::FindTopLevel(L"Dormello", dormello.Pid(), true);
-            return (main != nullptr && e2e::StaticTexts(main).size() >= 2) || !dormello.Running();
-        },
-        kPatience);
-    return dormello.Running() ? main : nullptr;
+    Check(!FileExists(at.installDir), "no folder " + U8(at.installDir));
+    Check(!FileExists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
+    Check(!FileExists(at.startupLink), "no Startup shortcut");
+    Check(!KeyExists(HKEY_CURRENT_USER, kUninstallKey), "no uninstall entry under HKCU");
 }
 
 void CheckInstalledPreselector(const Places& at) {
@@ -297,7 +279,7 @@ void CheckInstalledPreselector(const Places& at) {
         return;
     }
     e2e::Process dormello = e2e::Process::Start(link->target, {}, link->workingDir);
-    HWND main = WaitForMainWindow(dormello);
+    HWND main = e2e::WaitForMainWindow(dormello);
     if (!Check(main != nullptr, "its main window is shown")) return;
     const std::wstring expected =
         L"Shutdown Option set to: S\r\nfrom " + at.installDir + L"\\QUINTARO.INI";
@@ -371,7 +353,7 @@ int main(int argc, char** argv) {
         if (arg.starts_with("--setup=")) setup = e2e::FromUtf8(arg.substr(8));
         if (arg.starts_with("--version=")) version = std::string(arg.substr(10));
     }
-    if (setup.empty() || version.empty() || !Exists(setup)) {
+    if (setup.empty() || version.empty() || !FileExists(setup)) {
         Say("usage: install_check --setup=PATH --version=X.Y.Z (the installer must exist)");
         return 2;
     }

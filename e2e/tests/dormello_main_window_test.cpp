@@ -1,14 +1,13 @@
 // The preselector's main window as another program sees it under Wine: its texts, the
 // question Exit and the close box ask, and Minimise and Hide, after which the watcher
 // still answers. Its layout is dpi_check's, at 96 and 144 DPI; ends from outside are
-// faults_test's.
+// faults_test's; the status from a settings file is dormello_options_test's.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
@@ -49,54 +48,6 @@ class DormelloMainWindowTest : public testing::Test {
 
     std::wstring folder_ = NewScratchFolder(L"main-window");
 };
-
-// ---- Texts --------------------------------------------------------------------------
-
-struct TextsCase {
-    const char* name;
-    const wchar_t* commandLine;
-    const char* settingsFile;  // QUINTARO.INI's contents, or nullptr for none
-    // The status text's second line after "from ", with {folder} for the start folder.
-    const wchar_t* source;
-};
-
-class DormelloMainWindowTexts : public DormelloMainWindowTest,
-                                public testing::WithParamInterface<TextsCase> {};
-
-std::wstring Replaced(std::wstring text, const std::wstring& placeholder,
-                      const std::wstring& value) {
-    const size_t at = text.find(placeholder);
-    if (at != std::wstring::npos) {
-        text.replace(at, placeholder.size(), value);
-    }
-    return text;
-}
-
-TEST_P(DormelloMainWindowTexts, ShowCaptionCreditsAndTheKeyWithWhereItCameFrom) {
-    const TextsCase& param = GetParam();
-    if (param.settingsFile != nullptr) {
-        ASSERT_TRUE(WriteBytes(folder_ + L"\\QUINTARO.INI", param.settingsFile));
-    }
-    HWND main = nullptr;
-    Process dormello = StartDormello(param.commandLine, folder_, main);
-    Screenshot(L"dormello_main_window_" + FromUtf8(param.name), main);
-
-    EXPECT_EQ(WindowText(main), kMainTitle);
-    const auto texts = StaticTexts(main);
-    const std::wstring status =
-        std::wstring(kStatusPrefix) + L"S\r\nfrom " + Replaced(param.source, L"{folder}", folder_);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::wstring(kCredits)), 1) << Joined(texts);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), status), 1)
-        << "expected: [" << ToUtf8(status) << "]\nthe window shows: " << Joined(texts);
-    EXPECT_EQ(MessageBoxOf(dormello), nullptr);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sources, DormelloMainWindowTexts,
-    testing::Values(TextsCase{"SettingsFile", L"", "[Shutdown]\r\nOption=s\r\n",
-                              L"{folder}\\QUINTARO.INI"},
-                    TextsCase{"CommandLine", L"s,false", nullptr, L"Command Line 's,false'"}),
-    CaseName);
 
 // ---- Data shown as it is -------------------------------------------------------------
 
@@ -157,8 +108,10 @@ TEST_F(DormelloMainWindowTest, AnAmpersandInTheKeyOrTheCommandLineIsShownAsItIs)
     HWND main = nullptr;
     Process dormello = StartDormello(L"&b,false", folder_, main);
     const std::wstring status = std::wstring(kStatusPrefix) + L"&\r\nfrom Command Line '&b,false'";
+    const auto texts = StaticTexts(main);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::wstring(kCredits)), 1) << Joined(texts);
     const auto label = FindControl(main, status);
-    ASSERT_TRUE(label.has_value()) << Joined(StaticTexts(main));
+    ASSERT_TRUE(label.has_value()) << Joined(texts);
     Screenshot(L"dormello_main_window_ampersand", main);
     const auto& layout = preselector::frmDormelloLayout();
     const auto design = std::find_if(layout.controls.begin(), layout.controls.end(),

@@ -25,8 +25,6 @@
 namespace e2e {
 namespace {
 
-constexpr wchar_t kSettingsName[] = L"QUINTARO.INI";
-
 // `bytes` with the first occurrence of the line `from` replaced by `to`.
 std::string ReplaceLine(std::string bytes, const std::string& from, const std::string& to) {
     const size_t at = bytes.find(from + "\r\n");
@@ -34,21 +32,6 @@ std::string ReplaceLine(std::string bytes, const std::string& from, const std::s
         bytes.replace(at, from.size(), to);
     }
     return bytes;
-}
-
-// Shows control characters of a file's bytes, for failure messages.
-std::string Visible(const std::string& bytes) {
-    std::string text;
-    for (const char ch : bytes) {
-        if (ch == '\r') {
-            text += "\\r";
-        } else if (ch == '\n') {
-            text += "\\n\n";
-        } else {
-            text += ch;
-        }
-    }
-    return text;
 }
 
 // ---- Typing --------------------------------------------------------------------------
@@ -96,11 +79,6 @@ struct SaveCase {
 class DormelloOptions : public testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(DormelloMissing(), ""); }
-
-    void TearDown() override {
-        // A read-only file a test made is left writable for whoever cleans up.
-        SetFileAttributesW(settingsPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
 
     void StartDormello() { dormello_ = LaunchDormello({}, folder_); }
 
@@ -264,7 +242,7 @@ class DormelloOptions : public testing::Test {
     }
 
     const std::wstring folder_ = NewScratchFolder(L"options");
-    const std::wstring settingsPath_ = folder_ + L"\\" + kSettingsName;
+    const std::wstring settingsPath_ = folder_ + L"\\QUINTARO.INI";
     Process dormello_;
     HWND main_ = nullptr;
     HWND dialog_ = nullptr;
@@ -330,8 +308,7 @@ TEST_P(DormelloStartupSave, SavesHideAndOptionThenTheMainWindowAndTheShutdownDia
     main_ = WaitForMainWindow(dormello_);
     ASSERT_NE(main_, nullptr) << "the main window did not appear; " << Ended();
     EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"R")));
-    EXPECT_EQ(SettingsBytes(), "[Shutdown]\r\nHide=False\r\nOption=R\r\n")
-        << Visible(SettingsBytes());
+    EXPECT_EQ(SettingsBytes(), "[Shutdown]\r\nHide=False\r\nOption=R\r\n");
     EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestart));
 }
 
@@ -339,18 +316,6 @@ INSTANTIATE_TEST_SUITE_P(Keys, DormelloStartupSave,
                          testing::Values(SaveCase{"Enter", Key(VK_RETURN)},
                                          SaveCase{"AltS", Alt(L'S')}),
                          CaseName);
-
-TEST_F(DormelloOptions, AtStartUpSavingAnEmptyBoxWritesItAndEndsTheProgram) {
-    ASSERT_NO_FATAL_FAILURE(StartWithoutSettingsUpToTheDialog());
-    ASSERT_EQ(WindowText(edit_), L"");
-
-    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
-
-    EXPECT_TRUE(dormello_.WaitForExit(kDefaultTimeout)) << Ended();
-    // What was saved stays saved; it reads as invalid at the next start.
-    EXPECT_EQ(SettingsBytes(), "[Shutdown]\r\nHide=False\r\nOption=\r\n")
-        << Visible(SettingsBytes());
-}
 
 class DormelloStartupCancel : public DormelloOptions,
                               public testing::WithParamInterface<CancelCase> {};
@@ -362,15 +327,16 @@ TEST_P(DormelloStartupCancel, EndsTheProgramWithoutWritingASettingsFile) {
     ASSERT_NO_FATAL_FAILURE(Cancel(GetParam().how));
 
     EXPECT_TRUE(dormello_.WaitForExit(kDefaultTimeout)) << Ended();
-    EXPECT_FALSE(FileExists(settingsPath_)) << "written:\n" << Visible(SettingsBytes());
+    EXPECT_FALSE(FileExists(settingsPath_))
+        << "written: " << testing::PrintToString(SettingsBytes());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, DormelloStartupCancel, testing::ValuesIn(kCancelCases), CaseName);
 
 // ---- Change Options on the main window -----------------------------------------------
 
-TEST_F(DormelloOptions,
-       ChangeOptionsOpensTheDialogLaidOutAndCentredOnTheMainWindowWhichStaysDisabled) {
+// Its layout, centred on the main window, is dpi_check's.
+TEST_F(DormelloOptions, ChangeOptionsOpensTheDialogOverTheMainWindowWhichStaysDisabled) {
     ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
     ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
     const std::wstring picture = Screenshot(L"dormello_options_dialog", dialog_);
@@ -378,9 +344,6 @@ TEST_F(DormelloOptions,
 
     EXPECT_EQ(GetWindow(dialog_, GW_OWNER), main_);
     EXPECT_FALSE(IsWindowEnabled(main_)) << "the main window takes input under the dialog";
-    const auto differences =
-        LayoutDifferences(dialog_, preselector::frmDormellosLayout(), ScreenDpi());
-    EXPECT_TRUE(differences.empty()) << Lines(differences);
     EXPECT_EQ(WindowText(edit_), L"R") << "the key in force";
     EXPECT_FALSE(IsChecked(check_)) << "Hide=False";
     // Keys typed at the main window now reach the dialog alone.
@@ -388,27 +351,6 @@ TEST_F(DormelloOptions,
     EXPECT_TRUE(DialogCloses());
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }))
         << "the main window stays disabled after the dialog closed";
-}
-
-TEST_F(DormelloOptions, SavingANewKeyShowsItAtOnceAndTheNextShutdownDialogGetsIt) {
-    ASSERT_NO_FATAL_FAILURE(StartWithSettingsUpToTheMainWindow(kSettingsR));
-    const std::wstring before = StatusText();
-    ASSERT_EQ(before, ExpectedStatus(L"R"));
-    ASSERT_NO_FATAL_FAILURE(OpenFromMainWindow());
-    ASSERT_NO_FATAL_FAILURE(ReplaceKey(L'm', L"M"));
-
-    ASSERT_TRUE(TypeWhenForeground(dialog_, {Key(VK_RETURN)}));
-
-    EXPECT_TRUE(DialogCloses());
-    EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"M")));
-    const std::wstring after = StatusText();
-    EXPECT_EQ(after.substr(after.find(L"\r\n")), before.substr(before.find(L"\r\n")))
-        << "the second line changed";
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }));
-    EXPECT_TRUE(IsWindowVisible(main_));
-    const std::string bytes = SettingsBytes();
-    EXPECT_EQ(bytes, ReplaceLine(kSettingsR, "Option=R", "Option=M")) << Visible(bytes);
-    EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos));
 }
 
 class DormelloChangeCancel : public DormelloOptions,
@@ -426,7 +368,7 @@ TEST_P(DormelloChangeCancel, LeavesTheFileTheLabelAndTheKeyInForceAsTheyWere) {
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }));
     EXPECT_TRUE(IsWindowVisible(main_)) << "Hide Icon was not saved";
     EXPECT_EQ(StatusText(), ExpectedStatus(L"R"));
-    EXPECT_EQ(SettingsBytes(), kSettingsR) << Visible(SettingsBytes());
+    EXPECT_EQ(SettingsBytes(), kSettingsR);
     EXPECT_TRUE(NextShutdownDialogGets(L'R', kRestart));
 }
 
@@ -435,7 +377,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, DormelloChangeCancel, testing::ValuesIn(kCancelCa
 // ---- The settings file ---------------------------------------------------------------
 
 // With Hide Icon ticked as well: the main window hides as the dialog closes, and the
-// preselector goes on answering.
+// preselector goes on answering with the new key. (A hidden main window's label is not
+// updated; the update after a Save is DormelloUnwritableSettings'.)
 TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     // No blank lines: Wine's profile writer drops them from a file it rewrites, where
     // Windows keeps them; that is the system's doing, not the preselector's.
@@ -462,12 +405,9 @@ TEST_F(DormelloOptions, SavingKeepsOtherSectionsCommentsAndKeysOfTheFile) {
     EXPECT_TRUE(DialogCloses());
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }))
         << "Hide Icon ticked, the main window is still shown";
-    const std::string expected =
-        ReplaceLine(ReplaceLine(original, "Option=R", "Option=M"), "Hide=False", "Hide=True");
-    const std::string bytes = SettingsBytes();
-    EXPECT_EQ(bytes, expected) << "the file holds:\n"
-                               << Visible(bytes) << "expected:\n"
-                               << Visible(expected);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) != FALSE; }));
+    EXPECT_EQ(SettingsBytes(), ReplaceLine(ReplaceLine(original, "Option=R", "Option=M"),
+                                           "Hide=False", "Hide=True"));
     EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos)) << "hidden, it keeps working";
 }
 
@@ -483,10 +423,9 @@ class DormelloUnwritableSettings : public DormelloOptions,
                                    public testing::WithParamInterface<UnwritableCase> {
   protected:
     void TearDown() override {
-        if (holder_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(holder_);
-        }
-        DormelloOptions::TearDown();
+        Release();
+        // A read-only file the test made is left writable for whoever cleans up.
+        SetFileAttributesW(settingsPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 
     // Makes the settings file unwritable for the preselector; false when this system
@@ -535,8 +474,7 @@ TEST_P(DormelloUnwritableSettings, SaveNamesTheFileInAMessageAndTheNewKeyStillAp
 
     HWND box = WaitForWindowOf(dormello_, MessageBoxOf);
     ASSERT_NE(box, nullptr) << "no message box titled \"Tobrin's Utilities\"; " << Ended()
-                            << "; the file holds:\n"
-                            << Visible(SettingsBytes());
+                            << "; the file holds " << testing::PrintToString(SettingsBytes());
     Screenshot(L"dormello_options_unwritable_" + FromUtf8(GetParam().name), box);
     const auto texts = StaticTexts(box);
     EXPECT_TRUE(std::any_of(
@@ -547,7 +485,7 @@ TEST_P(DormelloUnwritableSettings, SaveNamesTheFileInAMessageAndTheNewKeyStillAp
     EXPECT_TRUE(DialogCloses());
     EXPECT_TRUE(StatusBecomes(ExpectedStatus(L"M")));
     Release();
-    EXPECT_EQ(SettingsBytes(), kSettingsR) << Visible(SettingsBytes());
+    EXPECT_EQ(SettingsBytes(), kSettingsR);
     EXPECT_TRUE(NextShutdownDialogGets(L'M', kMsDos));
 }
 

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <optional>
 #include <random>
 #include <sstream>
 #include <stdexcept>

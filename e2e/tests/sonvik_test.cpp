@@ -6,11 +6,10 @@
 // The volume control is the stand-in installed as C:\windows\SNDVOL32.EXE. The launcher
 // starts it without arguments, so each test hands it its options (a log of its own among
 // them) through the environment the launcher inherits and passes on. Form1, which no run
-// shows, is own_forms_test's.
+// shows, is dpi_check's, made in its own process.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -71,33 +70,6 @@ struct LauncherRun {
     std::int64_t endSeenAt = 0;
     // Every visible top-level window of the launcher's own seen while it ran.
     std::vector<std::string> windowsShown;
-};
-
-// Moves the installed volume control aside and puts it back when it goes out of scope,
-// whatever happened in between. The run's Wine prefix is its own, and the suite runs one
-// test at a time, so no other test can miss the file meanwhile.
-class VolumeControlMovedAside {
-  public:
-    VolumeControlMovedAside()
-        : path_(InstalledVolumeControlPath()),
-          aside_(path_ + L".moved-aside"),
-          moved_(MoveFileExW(path_.c_str(), aside_.c_str(), 0) != FALSE) {}
-    ~VolumeControlMovedAside() { PutBack(); }
-    VolumeControlMovedAside(const VolumeControlMovedAside&) = delete;
-    VolumeControlMovedAside& operator=(const VolumeControlMovedAside&) = delete;
-
-    bool Moved() const { return moved_; }
-    bool PutBack() {
-        if (moved_ && MoveFileExW(aside_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            moved_ = false;
-        }
-        return !moved_;
-    }
-
-  private:
-    std::wstring path_;
-    std::wstring aside_;
-    bool moved_;
 };
 
 class LauncherTest : public testing::Test {
@@ -270,24 +242,27 @@ INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherRecording,
 
 // ---- No volume control ----------------------------------------------------------------
 
+// Moves the installed volume control aside, and puts it back after the test. The run's
+// Wine prefix is its own, and the suite runs one test at a time, so no other test can miss
+// the file meanwhile.
 class LauncherWithoutVolumeControl : public LauncherTest {
   protected:
     void SetUp() override {
         LauncherTest::SetUp();
-        movedAside_.emplace();
-        ASSERT_TRUE(movedAside_->Moved())
-            << "could not move " << ToUtf8(InstalledVolumeControlPath()) << " aside";
+        moved_ = MoveFileExW(path_.c_str(), aside_.c_str(), 0) != FALSE;
+        ASSERT_TRUE(moved_) << "could not move " << ToUtf8(path_) << " aside";
     }
 
     void TearDown() override {
         LauncherTest::TearDown();
-        if (movedAside_) {
-            EXPECT_TRUE(movedAside_->PutBack())
-                << "could not put " << ToUtf8(InstalledVolumeControlPath()) << " back";
-        }
+        EXPECT_TRUE(!moved_ ||
+                    MoveFileExW(aside_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING))
+            << "could not put " << ToUtf8(path_) << " back";
     }
 
-    std::optional<VolumeControlMovedAside> movedAside_;
+    const std::wstring path_ = InstalledVolumeControlPath();
+    const std::wstring aside_ = path_ + L".moved-aside";
+    bool moved_ = false;
 };
 
 TEST_F(LauncherWithoutVolumeControl, EndsQuietlyWithoutShowingAnyWindow) {
@@ -310,7 +285,12 @@ struct AlreadyOpenCase {
     bool secondSwitches;
 };
 
-struct AlreadyOpenRun;
+// What one run of the scenario showed: nothing when all went as it should.
+struct AlreadyOpenRun {
+    std::string faults;
+    HWND open = nullptr;
+    HWND secondMain = nullptr;
+};
 
 class LauncherWithRecordingControlOpen : public LauncherTest,
                                          public testing::WithParamInterface<AlreadyOpenCase> {
@@ -334,13 +314,6 @@ class LauncherWithRecordingControlOpen : public LauncherTest,
     }
 
     AlreadyOpenRun RunOnce(const AlreadyOpenCase& param, Process& first, const EventLog& firstLog);
-};
-
-// What one run of the scenario showed: nothing when all went as it should.
-struct AlreadyOpenRun {
-    std::string faults;
-    HWND open = nullptr;
-    HWND secondMain = nullptr;
 };
 
 // Under Wine the volume control open already is now and then handed the front while the
