@@ -51,6 +51,14 @@ DesktopError CreationError(const std::string& what) {
     return DesktopError("cannot create " + what + ": " + ErrorText(GetLastError()));
 }
 
+// Whether another window of this program than `window` has the front.
+bool AnotherOfOurWindowsInFront(HWND window) {
+    HWND front = GetForegroundWindow();
+    DWORD process = 0;
+    if (front != nullptr) GetWindowThreadProcessId(front, &process);
+    return front != nullptr && front != window && process == GetCurrentProcessId();
+}
+
 }  // namespace
 
 ATOM Win32FormWindow::FormClass() {
@@ -380,7 +388,12 @@ void Win32FormWindow::Present() {
 std::optional<LRESULT> Win32FormWindow::OnPresent() {
     if (!std::exchange(presentPending_, false)) return 0;
     ShowWindow(hwnd_, SW_SHOW);
-    SetForegroundWindow(hwnd_);
+    // Presented again (a modal window of ours has closed), the form takes the front only
+    // from another window of this program: the system has normally handed it the front
+    // already, and this runs a turn later, when the user may have clicked another
+    // program's window, whose activation can still be under way (the front reads as
+    // nobody's for a moment). Taking it then would send the user's keys here.
+    if (!presented_ || AnotherOfOurWindowsInFront(hwnd_)) SetForegroundWindow(hwnd_);
     if (presented_) return 0;
     presented_ = true;
     const std::vector<const ControlLayout*> stops = TabStops(form_.Layout());
