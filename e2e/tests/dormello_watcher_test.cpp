@@ -177,7 +177,9 @@ TEST_F(DormelloWatcherTest, ADialogReachedLateGetsNothingAndOneOpenedInFrontStil
     ASSERT_TRUE(WaitUntil([&] { return IsForeground(main); }))
         << "the front did not go back to the main window";
     ASSERT_TRUE(ClickTitleBar(dialog));
-    ASSERT_TRUE(WaitUntil([&] { return IsForeground(dialog); }));
+    ASSERT_TRUE(WaitUntil([&] { return IsForeground(dialog); }))
+        << "in front: " << DescribeWindow(GetForegroundWindow()) << "\n"
+        << standIn.Log().Text();
     ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << standIn.Log().Text();
     ASSERT_EQ(standIn.Command(L"close"), 1);
 
@@ -192,6 +194,9 @@ TEST_F(DormelloWatcherTest, ADialogReachedLateGetsNothingAndOneOpenedInFrontStil
     const Appearance& inFront = appearances.All()[1];
     EXPECT_EQ(late.AltChars('M'), 0) << RawText(late.keys);
     EXPECT_EQ(late.closedWith, kRestart) << standIn.Log().Text();
+    // The click held: nothing of the preselector's took the front back from the dialog.
+    EXPECT_EQ(standIn.Log().Lines("steal").front().Field("from"), late.hwnd)
+        << standIn.Log().Text();
     EXPECT_EQ(inFront.AltChars('M'), 1) << RawText(inFront.keys);
     const LogLine* key = inFront.FirstKeyAfterShown('M');
     ASSERT_TRUE(key != nullptr && inFront.shownAt) << RawText(inFront.keys);

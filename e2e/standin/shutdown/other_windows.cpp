@@ -37,6 +37,7 @@ bool OtherWindows::CreateBystander() {
 }
 
 void OtherWindows::Steal() {
+    HWND from = GetForegroundWindow();
     if (thief_ == nullptr) {
         thief_ = CreateWindowExW(0, kPlainClass, kThiefTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20,
                                  20, 240, 120, nullptr, nullptr, instance_, nullptr);
@@ -44,7 +45,7 @@ void OtherWindows::Steal() {
     ShowWindow(thief_, SW_SHOW);
     SetForegroundWindow(thief_);
     SetFocus(thief_);
-    log_("steal").Hex("hwnd", thief_).Hex("foreground", GetForegroundWindow());
+    log_("steal").Hex("hwnd", thief_).Hex("from", from).Hex("foreground", GetForegroundWindow());
 }
 
 }  // namespace standin

@@ -38,8 +38,8 @@
 // key message, every command, and of each appearance of the dialog: create (hwnd, title,
 // the first selection), activate (state), show (about to be shown; the foreground window
 // then), shown (the foreground window after), retitle (title), selection (index, text) at
-// each change, close (by, selection). The other events: start (lang, bystander), steal,
-// help, bystander, error.
+// each change, close (by, selection). The other events: start (lang, bystander), steal
+// (hwnd; from, the foreground window it took the front from), help, bystander, error.
 
 #define IDD_SHUTDOWN_ENGLISH 101
 #define IDD_SHUTDOWN_GERMAN 102
