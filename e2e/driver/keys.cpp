@@ -29,6 +29,19 @@ Chord Alt(wchar_t letter) {
 
 Chord Key(WORD virtualKey) { return Chord{{}, virtualKey}; }
 
+// Wine scales absolute units back by width / 65536, rounding down: rounded up here, so
+// the point comes back as it was.
+INPUT MouseAt(POINT point, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dx = (point.x * 65536 + width - 1) / width;
+    input.mi.dy = (point.y * 65536 + height - 1) / height;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    return input;
+}
+
 bool SendChords(const std::vector<Chord>& chords) {
     std::vector<INPUT> inputs;
     for (const auto& chord : chords) {
@@ -64,16 +77,10 @@ bool ClickTitleBar(HWND window) {
         return false;
     }
     // The pointer is moved first and the buttons go only once the system has it at the
-    // point over this window: under Wine, pointer events the X server queued before the
-    // move (a window mapped under the resting pointer) can still put the cursor back, and
-    // the click would land on whatever lies there.
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    // Absolute coordinates run from 0 to 65535 across the primary screen.
-    move.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    move.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    // point over this window: sent together with the move, the first click in a fresh
+    // Wine prefix landed on whatever lay elsewhere under the pointer.
     const POINT point{x, y};
+    INPUT move = MouseAt(point, 0);
     const bool there = WaitUntil([&] {
         POINT cursor{};
         if (!GetCursorPos(&cursor) || cursor.x != x || cursor.y != y) {
@@ -83,10 +90,7 @@ bool ClickTitleBar(HWND window) {
         return GetAncestor(WindowFromPoint(point), GA_ROOT) == window;
     });
     if (!there) return false;
-    INPUT buttons[2]{};
-    for (INPUT& input : buttons) input.type = INPUT_MOUSE;
-    buttons[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    buttons[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    INPUT buttons[2] = {MouseAt(point, MOUSEEVENTF_LEFTDOWN), MouseAt(point, MOUSEEVENTF_LEFTUP)};
     return SendInput(2, buttons, sizeof(INPUT)) == 2;
 }
 

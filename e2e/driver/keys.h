@@ -28,6 +28,10 @@ bool SendChords(const std::vector<Chord>& chords);
 // false on timeout.
 bool BringToForeground(HWND window, std::chrono::milliseconds timeout);
 
+// A mouse input at a point of the screen (moved there, plus `flags`: button downs and
+// ups), in SendInput's absolute units.
+INPUT MouseAt(POINT point, DWORD flags);
+
 // Clicks the middle of `window`'s title bar with the mouse, as a person brings a window
 // forward. False when that point is not its title bar, another window covers it, or
 // SendInput did not take it all.

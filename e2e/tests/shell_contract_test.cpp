@@ -15,6 +15,7 @@
 
 #include "desktop/win32/win32_shell.h"
 #include "e2e/driver/environment.h"
+#include "e2e/driver/keys.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
 
@@ -84,19 +85,6 @@ LRESULT CALLBACK OnActivation(int code, WPARAM wparam, LPARAM lparam) {
         if (nextAnswer->title == title) Answer(window);
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
-// A point of the screen in SendInput's absolute units, which Wine scales back by
-// width / 65536 rounding down: rounded up here, so the point comes back as it was.
-INPUT MouseAt(POINT point, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dx = (point.x * 65536 + width - 1) / width;
-    input.mi.dy = (point.y * 65536 + height - 1) / height;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
-    return input;
 }
 
 class Win32Driver {
@@ -180,14 +168,15 @@ class Win32Driver {
         const Received& seen = *received_.at(ToHwnd(front));
         const int before = seen.buttonUps;
         const POINT at = OnScreen(front, {0, 0});
-        INPUT click[2] = {MouseAt(at, MOUSEEVENTF_LEFTDOWN), MouseAt(at, MOUSEEVENTF_LEFTUP)};
+        INPUT click[2] = {e2e::MouseAt(at, MOUSEEVENTF_LEFTDOWN),
+                          e2e::MouseAt(at, MOUSEEVENTF_LEFTUP)};
         EXPECT_EQ(SendInput(2, click, sizeof(INPUT)), 2u);
         EXPECT_TRUE(e2e::WaitUntil([&] { return seen.buttonUps > before; })) << "click lost";
     }
     void MoveMouse(WindowHandle front) {
         const Received& seen = *received_.at(ToHwnd(front));
         const POINT offset{9, 7};
-        INPUT move = MouseAt(OnScreen(front, offset), 0);
+        INPUT move = e2e::MouseAt(OnScreen(front, offset), 0);
         EXPECT_EQ(SendInput(1, &move, sizeof(INPUT)), 1u);
         // The move itself, not one Wine makes of its own when a window shows under the
         // pointer.
