@@ -266,7 +266,17 @@ void Uninstall(const Places& at) {
             // It ended between the snapshot and the attach.
         }
     }
-    Check(e2e::WaitUntil([&] { return NothingLeft(at); }, kPatience), "the removal completed");
+    if (!Check(e2e::WaitUntil([&] { return NothingLeft(at); }, kPatience),
+               "the removal completed")) {
+        // What stayed: a file still in use stays where the removal skipped it.
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW((at.installDir + L"\\*").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more;
+             more = FindNextFileW(search, &found)) {
+            Say("        left: " + U8(found.cFileName));
+        }
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    }
     Check(!FileExists(at.installDir), "no folder " + U8(at.installDir));
     Check(!FileExists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
     Check(!FileExists(at.startupLink), "no Startup shortcut");
