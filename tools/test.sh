@@ -45,6 +45,7 @@ stage() {
 }
 
 stage "checking the tools" "$root/tools/install-deps.sh" || exit 1
+stage "install-deps against a registry in a bad state" bash "$root/tests/install_deps_test.sh"
 
 # --- Host tree: the portable logic against the simulated desktop.
 build_host() {

@@ -104,6 +104,21 @@ probe_32bit_code() {
     fi
 }
 
+# Where install-deps records why wine32 is absent on a machine that runs 32-bit code.
+wine32_record() { echo "${QUINTARO_STATE_DIR:-${BUILD_ROOT:-$root/build}}/wine32-left-out.txt"; }
+
+# Records apt's reason for leaving wine32 out; an empty reason clears the record.
+wine32_left_out() {
+    local record
+    record=$(wine32_record)
+    if [ -z "$1" ]; then
+        rm -f "$record"
+    else
+        mkdir -p "$(dirname "$record")"
+        echo "$1" >"$record"
+    fi
+}
+
 # Whether this machine can run the arch's Windows programs; when not, prints why.
 # Probed by running that arch's Wine loader itself.
 windows_arch_runs() {
@@ -115,6 +130,8 @@ windows_arch_runs() {
     if [ ! -x "$loader" ]; then
         if [ "$1" = i686 ] && ! output=$(probe_32bit_code); then
             echo "this machine refuses 32-bit code ($output), so wine32 was not installed"
+        elif [ "$1" = i686 ] && [ -s "$(wine32_record)" ]; then
+            echo "wine32 could not be installed: $(cat "$(wine32_record)")"
         else
             echo "$loader is not installed"
         fi
