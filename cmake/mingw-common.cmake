@@ -2,9 +2,11 @@
 # TOOLCHAIN_PREFIX, then includes this.
 set(CMAKE_SYSTEM_NAME Windows)
 
-# The posix thread model is the one Debian ships for std::thread support.
-find_program(MINGW_CXX NAMES ${TOOLCHAIN_PREFIX}-g++-posix ${TOOLCHAIN_PREFIX}-g++ REQUIRED)
-find_program(MINGW_CC NAMES ${TOOLCHAIN_PREFIX}-gcc-posix ${TOOLCHAIN_PREFIX}-gcc REQUIRED)
+# The win32 thread model: the posix one links winpthreads into every exe, and that
+# imports functions Windows 95, 98 and ME lack (TryEnterCriticalSection,
+# AddVectoredExceptionHandler). Nothing here uses std::thread.
+find_program(MINGW_CXX NAMES ${TOOLCHAIN_PREFIX}-g++-win32 REQUIRED)
+find_program(MINGW_CC NAMES ${TOOLCHAIN_PREFIX}-gcc-win32 REQUIRED)
 set(CMAKE_CXX_COMPILER ${MINGW_CXX})
 set(CMAKE_C_COMPILER ${MINGW_CC})
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)

@@ -96,8 +96,11 @@ class PlatformShell {
     virtual bool WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
                                             std::u16string_view value,
                                             std::u16string_view path) = 0;
-    // The Windows directory then a NUL, over the start of `buffer`. Returns its length.
+    // The Windows directory then a NUL, over the start of `buffer`. Returns its length;
+    // too small a buffer gets nothing, and the size it would need.
     virtual int GetWindowsDirectoryA(std::u16string& buffer, int size) = 0;
+    // The same for the system directory (C:\WINDOWS\SYSTEM on 95 to ME, ...\SYSTEM32 on NT).
+    virtual int GetSystemDirectoryA(std::u16string& buffer, int size) = 0;
 
     // Starts the program at `path` (never through a command line split at spaces)
     // without waiting for it. Returns its task (process) id; throws DesktopError when

@@ -49,14 +49,26 @@ void Form1::WaitUntil(desktop::Millis deadline, Condition ready) {
     if (!WaitFor(deadline, ready)) Shell().EndProgram();  // silently, as a failure does
 }
 
-void Form1::Run() {
+int Form1::LaunchVolumeControl() {
     auto& shell = Shell();
     std::u16string buffer(kBufferSize, u'\0');
     shell.GetWindowsDirectoryA(buffer, kBufferSize);
     const auto windows = common::TrimAtNul(buffer);
+    try {
+        return shell.LaunchProgram(windows + std::u16string(kVolumeControl), desktop::kNormalFocus);
+    } catch (const desktop::DesktopError&) {
+        // Windows 95, 98 and ME keep the volume control in the Windows folder; NT 4.0,
+        // 2000 and XP keep it in the system folder. A failure there too is the run's.
+        std::u16string system(kBufferSize, u'\0');
+        shell.GetSystemDirectoryA(system, kBufferSize);
+        return shell.LaunchProgram(common::TrimAtNul(system) + std::u16string(kVolumeControl),
+                                   desktop::kNormalFocus);
+    }
+}
 
-    const int task =
-        shell.LaunchProgram(windows + std::u16string(kVolumeControl), desktop::kNormalFocus);
+void Form1::Run() {
+    auto& shell = Shell();
+    const int task = LaunchVolumeControl();
     const auto deadline = shell.Now() + kPatience;
 
     // The keys must reach the volume control, not whatever had the focus when it was

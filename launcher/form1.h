@@ -22,6 +22,9 @@ class Form1 : public desktop::Form {
 
   private:
     void Run();
+    // Starts the volume control, from the Windows folder or else the system folder;
+    // returns its task.
+    int LaunchVolumeControl();
     // Waits, without spinning, until `ready` holds; false once `deadline` has come.
     template <typename Condition>
     bool WaitFor(desktop::Millis deadline, Condition ready);

@@ -54,13 +54,42 @@ TEST_F(LauncherTest, OpensTheRecordingViewAndBringsItToTheFront) {
     EXPECT_EQ(desktop.Typed().size(), 1u);
 }
 
-TEST_F(LauncherTest, WindowsFolderWithASpaceStartsTheWholePath) {
-    desktop.SetWindowsDirectory(u"C:\\My Windows");
-    Install({}, u"C:\\My Windows\\SNDVOL32.EXE");
+// Where the volume control is found: the Windows folder on 95 to ME, the system folder on
+// NT 4.0 to XP. The whole path is started, spaces and all.
+struct FolderCase {
+    const char* name;
+    std::u16string windows;
+    std::u16string system;
+    std::vector<std::u16string> installed;
+    std::u16string started;
+};
+
+class LauncherFolderTest : public LauncherTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(LauncherFolderTest, StartsTheVolumeControlWhereItIs) {
+    const auto& c = GetParam();
+    desktop.SetWindowsDirectory(c.windows);
+    desktop.SetSystemDirectory(c.system);
+    // One of them is started: the keys are watched for once.
+    for (const auto& path : c.installed) Install({.switchesToRecording = &path == &c.installed[0]}, path);
     EXPECT_TRUE(RunLauncher());
-    ASSERT_EQ(desktop.Launches().size(), 1u);
-    EXPECT_EQ(desktop.Launches()[0], u"C:\\My Windows\\SNDVOL32.EXE");
+    EXPECT_EQ(desktop.Launches(), std::vector<std::u16string>{c.started});
+    EXPECT_EQ(desktop.ForegroundTitle(), u"Recording Control");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, LauncherFolderTest,
+    ::testing::Values(
+        FolderCase{"windows folder with a space", u"C:\\My Windows", u"C:\\My Windows\\SYSTEM",
+                   {u"C:\\My Windows\\SNDVOL32.EXE"}, u"C:\\My Windows\\SNDVOL32.EXE"},
+        FolderCase{"system folder alone", u"C:\\WINNT", u"C:\\WINNT\\system32",
+                   {u"C:\\WINNT\\system32\\SNDVOL32.EXE"}, u"C:\\WINNT\\system32\\SNDVOL32.EXE"},
+        FolderCase{"both: the windows folder's",
+                   u"C:\\WINNT",
+                   u"C:\\WINNT\\system32",
+                   {u"C:\\WINNT\\SNDVOL32.EXE", u"C:\\WINNT\\system32\\SNDVOL32.EXE"},
+                   u"C:\\WINNT\\SNDVOL32.EXE"}),
+    [](const auto& tc) { return CaseName(tc.param.name); });
 
 // The volume control acting on the keys as the real one does: they open its Properties
 // dialog in front, and the dialog's closing gives the front back to the volume control's

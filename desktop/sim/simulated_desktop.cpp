@@ -621,13 +621,33 @@ bool SimulatedDesktop::WritePrivateProfileStringA(std::u16string_view section,
     return WriteProfileValue(file, ToAnsi(section), ToAnsi(key), ToAnsi(value));
 }
 
-int SimulatedDesktop::GetWindowsDirectoryA(std::u16string& buffer, int size) {
-    const auto text = FromAnsi(ToAnsi(windowsDirectory_));
+namespace {
+
+// A directory as the system's A functions give it: through the ANSI code page, into a
+// fixed buffer, or only the size needed when it does not fit.
+int CopyDirectory(const std::u16string& directory, std::u16string& buffer, int size) {
+    const auto text = FromAnsi(ToAnsi(directory));
     if (size <= static_cast<int>(text.size())) return static_cast<int>(text.size()) + 1;
     if (buffer.size() < static_cast<std::size_t>(size)) buffer.resize(size, u'\0');
     std::copy(text.begin(), text.end(), buffer.begin());
     buffer[text.size()] = u'\0';
     return static_cast<int>(text.size());
+}
+
+}  // namespace
+
+int SimulatedDesktop::GetWindowsDirectoryA(std::u16string& buffer, int size) {
+    return CopyDirectory(windowsDirectory_, buffer, size);
+}
+
+int SimulatedDesktop::GetSystemDirectoryA(std::u16string& buffer, int size) {
+    return CopyDirectory(systemDirectory_, buffer, size);
+}
+
+Millis SimulatedDesktop::Now() {
+    if (!tickStart_) return now_;
+    const auto ticks = static_cast<std::uint64_t>(*tickStart_) + static_cast<std::uint64_t>(now_.count());
+    return tickClock_.Extend(static_cast<std::uint32_t>(ticks));
 }
 
 int SimulatedDesktop::LaunchProgram(std::u16string_view path, int /*windowStyle*/) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "desktop/platform_shell.h"
+#include "desktop/tick_clock.h"
 
 namespace desktop::sim {
 
@@ -96,6 +97,11 @@ class SimulatedDesktop : public PlatformShell {
     // The current directory as the program sees it, e.g. u"C:\\TOOLS".
     void SetCurrentDirectory(std::u16string path) { currentDirectory_ = std::move(path); }
     void SetWindowsDirectory(std::u16string path) { windowsDirectory_ = std::move(path); }
+    void SetSystemDirectory(std::u16string path) { systemDirectory_ = std::move(path); }
+    // Now() reads the clock as a Windows without GetTickCount64 does: a 32-bit tick count,
+    // here at `ticks` when the clock reads 0 (just before the count wraps, say), through
+    // the same TickClock the real desktop uses there.
+    void ReadTicksFrom(std::uint32_t ticks) { tickStart_ = ticks; }
     // Maps a Windows folder (e.g. u"C:\\TOOLS") onto a real folder for profile files.
     // Paths outside every mapped folder cannot be read or written.
     void MapFolder(std::u16string windowsFolder, std::filesystem::path hostFolder);
@@ -173,6 +179,7 @@ class SimulatedDesktop : public PlatformShell {
     bool WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
                                     std::u16string_view value, std::u16string_view path) override;
     int GetWindowsDirectoryA(std::u16string& buffer, int size) override;
+    int GetSystemDirectoryA(std::u16string& buffer, int size) override;
     int LaunchProgram(std::u16string_view path, int windowStyle) override;
     void ActivateWindow(std::u16string_view title) override;
     [[noreturn]] void EndProgram() override;
@@ -183,7 +190,8 @@ class SimulatedDesktop : public PlatformShell {
     int WindowTask(WindowHandle window) override;
     bool WaitForDesktopChange(Millis limit) override;
     bool WaitForInputIdle(int task, Millis limit) override;
-    Millis Now() override { return now_; }
+    // The clock, or with ReadTicksFrom the 32-bit tick count older Windows give.
+    Millis Now() override;
 
   protected:
     bool TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) override;
@@ -235,6 +243,9 @@ class SimulatedDesktop : public PlatformShell {
     std::u16string commandLine_;
     std::u16string currentDirectory_ = u"C:\\";
     std::u16string windowsDirectory_ = u"C:\\WINDOWS";
+    std::u16string systemDirectory_ = u"C:\\WINDOWS\\SYSTEM";
+    std::optional<std::uint32_t> tickStart_;
+    TickClock tickClock_;
     std::vector<std::pair<std::u16string, std::filesystem::path>> folders_;
     std::map<std::u16string, std::function<void(SimulatedDesktop&, int)>> programs_;
     std::vector<

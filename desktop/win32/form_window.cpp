@@ -12,21 +12,22 @@
 namespace desktop::win32 {
 namespace {
 
-constexpr wchar_t kFormClass[] = L"QuintaroForm";
+constexpr char kFormClass[] = "QuintaroForm";
 // Clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc.
 constexpr int kFirstControlId = 100;
 
 COLORREF ToColorRef(const Rgb& rgb) { return RGB(rgb.r, rgb.g, rgb.b); }
 
+// Resources by number: the A forms, which take the same numbers on every Windows.
 HICON AppIcon() {
-    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    return icon != nullptr ? icon : LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
 }
 
 // The application icon's image drawn for the small-icon size (the caption, the taskbar),
 // rather than the large one shrunk.
 HICON SmallAppIcon() {
-    const auto icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+    const auto icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1),
                                                     IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                     GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     return icon != nullptr ? icon : AppIcon();
@@ -37,14 +38,6 @@ int ScreenDpi() {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
-}
-
-std::u16string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
-    const int copied = GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-    return text;
 }
 
 DesktopError CreationError(const std::string& what) {
@@ -61,23 +54,17 @@ bool AnotherOfOurWindowsInFront(HWND window) {
 
 }  // namespace
 
-ATOM Win32FormWindow::FormClass() {
-    static const ATOM atom = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = WndProc;
-        // Dialog extra bytes let DefDlgProcW keep the focus and default-button state.
-        wc.cbWndExtra = DLGWINDOWEXTRA;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kFormClass;
-        return RegisterClassExW(&wc);
-    }();
-    return atom;
+ATOM Win32FormWindow::formClass_ = 0;
+
+void Win32FormWindow::RegisterClassWith(const SystemFunctions& system) {
+    if (formClass_ != 0) return;
+    // Dialog extra bytes let the dialog procedure keep the focus and default-button state.
+    formClass_ = system.RegisterWindowClass(kFormClass, WndProc, DLGWINDOWEXTRA,
+                                            LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
 }
 
 bool Win32FormWindow::IsFormWindow(HWND window) {
-    return window != nullptr && GetClassLongW(window, GCW_ATOM) == FormClass();
+    return window != nullptr && formClass_ != 0 && GetClassLongA(window, GCW_ATOM) == formClass_;
 }
 
 Win32FormWindow::Win32FormWindow(FormHost& host, Form& form, HWND ownerForm, HWND hiddenOwner)
@@ -112,7 +99,7 @@ Win32FormWindow::Win32FormWindow(FormHost& host, Form& form, HWND ownerForm, HWN
     } else {
         RECT around{};
         if (ownerForm == nullptr || IsIconic(ownerForm) || !GetWindowRect(ownerForm, &around)) {
-            SystemParametersInfoW(SPI_GETWORKAREA, 0, &around, 0);
+            SystemParametersInfoA(SPI_GETWORKAREA, 0, &around, 0);
         }
         x = around.left + (around.right - around.left - width) / 2;
         y = around.top + (around.bottom - around.top - height) / 2;
@@ -122,22 +109,22 @@ Win32FormWindow::Win32FormWindow(FormHost& host, Form& form, HWND ownerForm, HWN
         background_ = ToColorRef(*layout.background);
         backgroundBrush_ = NewBrush(*background_);
     }
-    const std::u16string caption = layout.caption;
-    hwnd_ = CreateWindowExW(exStyle, MAKEINTATOM(FormClass()), Wide(caption), style, x, y, width,
-                            height, owner, nullptr, GetModuleHandleW(nullptr), this);
+    const SystemFunctions& system = host_.System();
+    hwnd_ = system.NewWindow(exStyle, formClass_, layout.caption, style,
+                             RECT{x, y, x + width, y + height}, owner, this);
     if (hwnd_ == nullptr) {
         ReleaseResources();
         throw CreationError("the window of form " + layout.name);
     }
     try {
-        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(FontSpec{}, dpi)), FALSE);
+        system.SendTo(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(FontSpec{}, dpi)), FALSE);
         if (layout.appIcon) {
-            SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon()));
-            SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallAppIcon()));
+            system.SendTo(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon()));
+            system.SendTo(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallAppIcon()));
         }
         CreateControls(dpi);
     } catch (...) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
         ReleaseResources();
         throw;
@@ -146,7 +133,7 @@ Win32FormWindow::Win32FormWindow(FormHost& host, Form& form, HWND ownerForm, HWN
 
 Win32FormWindow::~Win32FormWindow() {
     // Messages sent while the window goes must not reach this half-destroyed object.
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
     // A modal window destroyed while its owner is still disabled hands the activation
     // to another program's window.
     HWND owner = GetWindow(hwnd_, GW_OWNER);
@@ -179,12 +166,12 @@ void Win32FormWindow::CreateControls(int dpi) {
         }
     }
     if (const ControlLayout* button = DefaultButton(layout)) {
-        SendMessageW(hwnd_, DM_SETDEFID, controls_[IndexOf(*button)].id, 0);
+        host_.System().SendTo(hwnd_, DM_SETDEFID, controls_[IndexOf(*button)].id, 0);
     }
 }
 
 void Win32FormWindow::CreateControl(const ControlLayout& layout, bool inTabOrder, int dpi) {
-    const wchar_t* windowClass = L"STATIC";
+    const char* windowClass = "STATIC";
     // Overlapping controls paint in z-order only when each clips its siblings.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     if (inTabOrder) style |= WS_GROUP | (IsFocusable(layout.kind) ? WS_TABSTOP : 0u);
@@ -198,18 +185,18 @@ void Win32FormWindow::CreateControl(const ControlLayout& layout, bool inTabOrder
                                                         : SS_LEFT;
             break;
         case ControlKind::Button:
-            windowClass = L"BUTTON";
+            windowClass = "BUTTON";
             style |= layout.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
             break;
         case ControlKind::TextBox:
-            windowClass = L"EDIT";
+            windowClass = "EDIT";
             style |= WS_BORDER | ES_AUTOHSCROLL;
             style |= layout.align == TextAlign::Centre  ? ES_CENTER
                      : layout.align == TextAlign::Right ? ES_RIGHT
                                                         : ES_LEFT;
             break;
         case ControlKind::CheckBox:
-            windowClass = L"BUTTON";
+            windowClass = "BUTTON";
             style |= BS_AUTOCHECKBOX | (layout.boxRight ? BS_LEFTTEXT | BS_RIGHTBUTTON : 0u);
             break;
         case ControlKind::PictureBox:
@@ -224,21 +211,21 @@ void Win32FormWindow::CreateControl(const ControlLayout& layout, bool inTabOrder
     const int width = TwipsToPixels(layout.rect.width, dpi);
     const int height = TwipsToPixels(layout.rect.height, dpi);
     const std::u16string text = layout.kind == ControlKind::PictureBox ? u"" : layout.content;
-    HWND child = CreateWindowExW(0, windowClass, Wide(text), style, x, y, width, height, hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
+    const SystemFunctions& system = host_.System();
+    HWND child =
+        system.NewControl(windowClass, text, style, RECT{x, y, x + width, y + height}, hwnd_, id);
     if (child == nullptr) throw CreationError("control " + layout.name);
-    SendMessageW(child, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(FontFor(layout.font.value_or(FontSpec{}), dpi)), FALSE);
+    system.SendTo(child, WM_SETFONT,
+                  reinterpret_cast<WPARAM>(FontFor(layout.font.value_or(FontSpec{}), dpi)), FALSE);
     if (layout.kind == ControlKind::TextBox && layout.maxLength > 0) {
-        SendMessageW(child, EM_LIMITTEXT, static_cast<WPARAM>(layout.maxLength), 0);
+        system.SendTo(child, EM_LIMITTEXT, static_cast<WPARAM>(layout.maxLength), 0);
     }
     if (layout.kind == ControlKind::PictureBox && layout.showsAppIcon) {
-        SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(AppIcon()), 0);
+        system.SendTo(child, STM_SETICON, reinterpret_cast<WPARAM>(AppIcon()), 0);
         // Setting the icon shrinks the control to the icon; the layout's size stands.
         MoveWindow(child, x, y, width, height, FALSE);
     }
-    Control control{&layout, child, id, std::nullopt, nullptr, WindowText(child)};
+    Control control{&layout, child, id, std::nullopt, nullptr, TextOf(child)};
     if (layout.background) {
         control.background = ToColorRef(*layout.background);
         control.brush = NewBrush(*control.background);
@@ -253,9 +240,7 @@ HFONT Win32FormWindow::FontFor(const FontSpec& spec, int dpi) {
         }
     }
     const auto height = static_cast<int>(std::lround(spec.points * dpi / 72.0));
-    HFONT font = CreateFontW(-height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(spec.face));
+    HFONT font = host_.System().NewFont(-height, spec.bold, spec.face);
     if (font == nullptr) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     fonts_.emplace_back(spec, font);
     return font;
@@ -270,16 +255,18 @@ HBRUSH Win32FormWindow::NewBrush(COLORREF colour) {
 LRESULT CALLBACK Win32FormWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
         auto* self = static_cast<Win32FormWindow*>(
-            reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+            reinterpret_cast<const CREATESTRUCTA*>(lparam)->lpCreateParams);
         self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<Win32FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32FormWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     // A handler may unload the form, deleting `self`: nothing touches it after the call.
     if (self != nullptr) {
         if (auto result = self->OnMessage(message, wparam, lparam)) return *result;
     }
-    return DefDlgProcW(hwnd, message, wparam, lparam);
+    // The class was registered W or A, and the default procedure must match it.
+    return IsWindowUnicode(hwnd) != FALSE ? DefDlgProcW(hwnd, message, wparam, lparam)
+                                          : DefDlgProcA(hwnd, message, wparam, lparam);
 }
 
 std::optional<LRESULT> Win32FormWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -335,7 +322,7 @@ std::optional<LRESULT> Win32FormWindow::OnCommand(int id, int code) {
 
 bool Win32FormWindow::TextChanged(Control& control) {
     // Wine's edit control notifies EN_CHANGE for a key refused at the length limit too.
-    std::u16string text = WindowText(control.hwnd);
+    std::u16string text = TextOf(control.hwnd);
     if (text == control.text) return false;
     control.text = std::move(text);
     return true;
@@ -382,7 +369,7 @@ const Win32FormWindow::Control& Win32FormWindow::ControlNamed(std::string_view n
 // dialog) then never flashes on screen nor takes the focus from the user's window.
 void Win32FormWindow::Present() {
     presentPending_ = true;
-    PostMessageW(hwnd_, kPresentMessage, 0, 0);
+    host_.System().PostTo(hwnd_, kPresentMessage, 0, 0);
 }
 
 std::optional<LRESULT> Win32FormWindow::OnPresent() {
@@ -398,17 +385,17 @@ std::optional<LRESULT> Win32FormWindow::OnPresent() {
     presented_ = true;
     const std::vector<const ControlLayout*> stops = TabStops(form_.Layout());
     if (!stops.empty()) {
-        SendMessageW(hwnd_, WM_NEXTDLGCTL,
+        host_.System().SendTo(hwnd_, WM_NEXTDLGCTL,
                      reinterpret_cast<WPARAM>(controls_[IndexOf(*stops[0])].hwnd), TRUE);
     }
     return 0;
 }
 
 void Win32FormWindow::SetCaption(std::u16string_view caption) {
-    SetWindowTextW(hwnd_, Wide(std::u16string(caption)));
+    host_.System().SetTextOf(hwnd_, caption);
 }
 
-std::u16string Win32FormWindow::Caption() const { return WindowText(hwnd_); }
+std::u16string Win32FormWindow::Caption() const { return TextOf(hwnd_); }
 
 void Win32FormWindow::SetVisible(bool visible) {
     if (!visible) presentPending_ = false;
@@ -424,21 +411,22 @@ bool Win32FormWindow::Minimised() const { return IsIconic(hwnd_) != FALSE; }
 void Win32FormWindow::SetText(std::string_view control, std::u16string_view text) {
     HWND child = ControlNamed(control).hwnd;
     // Assigning the same text must raise no Change; the edit control would notify anyway.
-    if (WindowText(child) == text) return;
-    SetWindowTextW(child, Wide(std::u16string(text)));
+    if (TextOf(child) == text) return;
+    host_.System().SetTextOf(child, text);
 }
 
 std::u16string Win32FormWindow::Text(std::string_view control) const {
-    return WindowText(ControlNamed(control).hwnd);
+    return TextOf(ControlNamed(control).hwnd);
 }
 
 void Win32FormWindow::SetValue(std::string_view control, int value) {
-    SendMessageW(ControlNamed(control).hwnd, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED,
-                 0);
+    host_.System().SendTo(ControlNamed(control).hwnd, BM_SETCHECK,
+                          value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 int Win32FormWindow::Value(std::string_view control) const {
-    return SendMessageW(ControlNamed(control).hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    return host_.System().SendTo(ControlNamed(control).hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1
+                                                                                              : 0;
 }
 
 }  // namespace desktop::win32

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "desktop/form.h"
+#include "desktop/win32/system_functions.h"
 
 namespace desktop::win32 {
 
@@ -19,6 +20,8 @@ class FormHost {
   public:
     // The user or another program asked the form to close (close box 0, task list 3).
     virtual void UnloadFromOutside(Form& form, int unloadMode) = 0;
+    // The system's functions, W or A.
+    virtual const SystemFunctions& System() const = 0;
 
   protected:
     ~FormHost() = default;
@@ -44,6 +47,9 @@ class Win32FormWindow final : public FormWindow {
 
     // For the dialog manager: is `window` the window of a form?
     static bool IsFormWindow(HWND window);
+    // Registers the forms' window class, W or A; the first call does, and must come
+    // before any form window is made.
+    static void RegisterClassWith(const SystemFunctions& system);
 
     void SetCaption(std::u16string_view caption) override;
     std::u16string Caption() const override;
@@ -66,7 +72,7 @@ class Win32FormWindow final : public FormWindow {
         std::u16string text;  // a text box's text as its last Change left it
     };
 
-    static ATOM FormClass();
+    static ATOM formClass_;
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     std::optional<LRESULT> OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
     std::optional<LRESULT> OnCommand(int id, int code);
@@ -79,6 +85,7 @@ class Win32FormWindow final : public FormWindow {
     void CreateControls(int dpi);
     void CreateControl(const ControlLayout& layout, bool inTabOrder, int dpi);
     HFONT FontFor(const FontSpec& spec, int dpi);
+    std::u16string TextOf(HWND window) const { return host_.System().TextOf(window); }
     HBRUSH NewBrush(COLORREF colour);
     const Control& ControlNamed(std::string_view name) const;
     // The control's place in the layout, and in controls_.

@@ -1,9 +1,15 @@
 #include "desktop/win32/key_input.h"
 
 #include <algorithm>
+#include <string>
+
+#include "desktop/win32/win32_text.h"
 
 namespace desktop::win32 {
 namespace {
+
+// MAPVK_VK_TO_VSC, the one mapping every Windows has.
+constexpr UINT kVirtualKeyToScanCode = 0;
 
 struct NamedVk {
     WORD vk;
@@ -63,7 +69,7 @@ INPUT KeyEvent(WORD vk, bool up, bool extended) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, kVirtualKeyToScanCode));
     input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0u) | (extended ? KEYEVENTF_EXTENDEDKEY : 0u);
     return input;
 }
@@ -76,6 +82,13 @@ INPUT UnicodeEvent(char16_t character, bool up) {
     return input;
 }
 
+// A character message's parameter, posted through the W or the A form.
+WPARAM CharacterParameter(const SystemFunctions& system, char16_t character) {
+    if (system.WideForms()) return character;
+    const std::string ansi = ToAnsi(std::u16string_view(&character, 1));
+    return ansi.size() == 1 ? static_cast<unsigned char>(ansi[0]) : WPARAM{character};
+}
+
 bool IsUp(const INPUT& input) { return (input.ki.dwFlags & KEYEVENTF_KEYUP) != 0; }
 
 bool SameKey(const INPUT& a, const INPUT& b) {
@@ -84,14 +97,14 @@ bool SameKey(const INPUT& a, const INPUT& b) {
 
 }  // namespace
 
-std::vector<INPUT> StrokeInputs(const KeyStroke& stroke) {
+std::vector<INPUT> StrokeInputs(const SystemFunctions& system, const KeyStroke& stroke) {
     Modifiers mods = stroke.held;
     std::vector<INPUT> key;
     if (stroke.isNamed) {
         const NamedVk named = VirtualKeyOf(stroke.key);
         key = {KeyEvent(named.vk, false, named.extended), KeyEvent(named.vk, true, named.extended)};
     } else {
-        const SHORT scan = VkKeyScanW(static_cast<wchar_t>(stroke.character));
+        const SHORT scan = system.KeyFor(stroke.character);
         if (scan == -1) {
             key = {UnicodeEvent(stroke.character, false), UnicodeEvent(stroke.character, true)};
         } else {
@@ -116,7 +129,27 @@ std::vector<INPUT> StrokeInputs(const KeyStroke& stroke) {
     return inputs;
 }
 
-std::vector<KeyMessage> StrokeMessages(const KeyStroke& stroke) {
+UINT InsertKeys(const SystemFunctions& system, std::vector<INPUT>& inputs) {
+    const auto count = static_cast<UINT>(inputs.size());
+    if (system.WideForms() && system.SendInput != nullptr) {
+        return system.SendInput(count, inputs.data(), sizeof(INPUT));
+    }
+    UINT inserted = 0;
+    for (const INPUT& input : inputs) {
+        if ((input.ki.dwFlags & KEYEVENTF_UNICODE) != 0) break;
+        if (system.SendInput != nullptr) {
+            INPUT one = input;
+            if (system.SendInput(1, &one, sizeof(INPUT)) != 1) break;
+        } else {
+            keybd_event(static_cast<BYTE>(input.ki.wVk), static_cast<BYTE>(input.ki.wScan),
+                        input.ki.dwFlags, 0);
+        }
+        ++inserted;
+    }
+    return inserted;
+}
+
+std::vector<KeyMessage> StrokeMessages(const SystemFunctions& system, const KeyStroke& stroke) {
     const bool alt = stroke.held.alt;
     WORD vk = 0;
     bool extended = false;
@@ -125,17 +158,18 @@ std::vector<KeyMessage> StrokeMessages(const KeyStroke& stroke) {
         vk = named.vk;
         extended = named.extended;
     } else {
-        const SHORT scan = VkKeyScanW(static_cast<wchar_t>(stroke.character));
+        const SHORT scan = system.KeyFor(stroke.character);
         constexpr SHORT kShiftCtrlAlt = 0x700;
         if (scan == -1 || (scan & kShiftCtrlAlt) != 0) {
             const LPARAM context = alt ? LPARAM{1} << 29 : 0;
-            return {{alt ? UINT{WM_SYSCHAR} : UINT{WM_CHAR}, stroke.character, 1 | context}};
+            return {{alt ? UINT{WM_SYSCHAR} : UINT{WM_CHAR}, CharacterParameter(system, stroke.character),
+                     1 | context}};
         }
         vk = static_cast<WORD>(scan & 0xFF);
     }
     // Down and up only: the receiver's own TranslateMessage (IsDialogMessage's, in a
     // dialog) makes the character, as it does for typed keys.
-    const auto scanCode = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    const auto scanCode = static_cast<LPARAM>(MapVirtualKeyA(vk, kVirtualKeyToScanCode));
     LPARAM down = 1 | (scanCode << 16);
     if (extended) down |= LPARAM{1} << 24;
     if (alt) down |= LPARAM{1} << 29;  // context code: Alt is down

@@ -6,13 +6,20 @@
 #include <vector>
 
 #include "desktop/key_strokes.h"
+#include "desktop/win32/system_functions.h"
 
 namespace desktop::win32 {
 
 // Modifier downs (those the stroke holds plus those the layout needs for the
 // character), the key down and up, then the modifier ups in reverse order. A
 // character without a key on the current layout is typed as a Unicode packet.
-std::vector<INPUT> StrokeInputs(const KeyStroke& stroke);
+std::vector<INPUT> StrokeInputs(const SystemFunctions& system, const KeyStroke& stroke);
+
+// Inserts the events into the system's input, as SendInput does; returns how many went
+// in. Without SendInput (95, NT 4.0 before SP3) through keybd_event, one by one. The
+// Unicode packets are NT's alone: on 95, 98 and ME (and in the oldest mode) insertion
+// stops at the first.
+UINT InsertKeys(const SystemFunctions& system, std::vector<INPUT>& inputs);
 
 // After SendInput inserted only the first `inserted` of `inputs`: the releases of
 // every key those pressed and did not release.
@@ -31,6 +38,8 @@ struct KeyMessage {
     WPARAM wparam;
     LPARAM lparam;
 };
-std::vector<KeyMessage> StrokeMessages(const KeyStroke& stroke);
+// A character goes as the window takes characters from the system's functions: UTF-16
+// through the W forms, the ANSI code page through the A forms.
+std::vector<KeyMessage> StrokeMessages(const SystemFunctions& system, const KeyStroke& stroke);
 
 }  // namespace desktop::win32

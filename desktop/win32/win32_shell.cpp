@@ -12,7 +12,7 @@
 namespace desktop::win32 {
 namespace {
 
-constexpr wchar_t kToolkitClass[] = L"QuintaroToolkit";
+constexpr char kToolkitClass[] = "QuintaroToolkit";
 // How long a typed-into program may take to answer before it counts as hung.
 constexpr UINT kAnswerTimeoutMs = 2000;
 constexpr std::size_t kRoundTripsPerKeyEvent = 4;
@@ -51,7 +51,7 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, L
                          DWORD) {
     if (object != OBJID_WINDOW || child != CHILDID_SELF) return;
     // Controls inside other programs' windows come and go too; only top-level ones count.
-    if (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) return;
+    if (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) return;
     desktopChanged = true;
     if (event == EVENT_OBJECT_NAMECHANGE) windowRenamed = true;
 }
@@ -67,35 +67,45 @@ void WriteOverStart(std::u16string& buffer, int size, const std::u16string& text
     buffer[text.size()] = u'\0';
 }
 
+// A directory from the system's A query into a fixed buffer of `size`.
+int CopyDirectory(UINT(WINAPI* query)(LPSTR, UINT), std::u16string& buffer, int size) {
+    if (size <= 0) return 0;
+    std::string directory(static_cast<std::size_t>(size), '\0');
+    const UINT length = query(directory.data(), static_cast<UINT>(size));
+    // Too small a buffer gets nothing but the size it would need, as the system does.
+    if (length == 0 || length >= static_cast<UINT>(size)) return static_cast<int>(length);
+    const std::u16string text = FromAnsi(std::string_view(directory.data(), length));
+    WriteOverStart(buffer, size, text);
+    return static_cast<int>(text.size());
+}
+
 HWND ToHwnd(WindowHandle window) { return static_cast<HWND>(LongToHandle(window)); }
 
 }  // namespace
 
-Win32Shell::Win32Shell() {
-    // Layouts are in twips: the forms scale to the display themselves.
-    SetProcessDPIAware();
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ToolkitProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kToolkitClass;
-    RegisterClassExW(&wc);
+Win32Shell::Win32Shell(const SystemFunctions& system) : system_(system), titles_(system) {
+    // Layouts are in twips: the forms scale to the display themselves. Before Vista every
+    // program is DPI-aware; from Vista on the manifest says so too.
+    if (system_.SetProcessDPIAware != nullptr) system_.SetProcessDPIAware();
+    const ATOM toolkitClass = system_.RegisterWindowClass(kToolkitClass, ToolkitProc, 0, nullptr);
+    Win32FormWindow::RegisterClassWith(system_);
     // A hidden top-level window, not a message-only one: the end of the session is
     // announced to top-level windows only.
-    toolkit_ = CreateWindowExW(0, kToolkitClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                               GetModuleHandleW(nullptr), this);
+    toolkit_ = system_.NewWindow(0, toolkitClass, u"", WS_POPUP, RECT{}, nullptr, this);
     if (toolkit_ == nullptr) {
         throw DesktopError("cannot create the toolkit window: " + ErrorText(GetLastError()));
     }
     // Hooked from the start, so no change between the program's first look and its
-    // first wait goes unseen.
+    // first wait goes unseen. Without the hooks (95, NT 4.0 before SP6) the waiters'
+    // own re-checks find every change, as they find the ones Wine does not report.
+    if (system_.SetWinEventHook == nullptr) return;
     const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
-    windowHook_ =
-        SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_HIDE, nullptr, OnWinEvent, 0, 0, flags);
-    renameHook_ = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
-                                  OnWinEvent, 0, 0, flags);
-    foregroundHook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                      OnWinEvent, 0, 0, flags);
+    windowHook_ = system_.SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_HIDE, nullptr,
+                                          OnWinEvent, 0, 0, flags);
+    renameHook_ = system_.SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE,
+                                          nullptr, OnWinEvent, 0, 0, flags);
+    foregroundHook_ = system_.SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
+                                              nullptr, OnWinEvent, 0, 0, flags);
     if (windowHook_ == nullptr || renameHook_ == nullptr || foregroundHook_ == nullptr) {
         throw DesktopError("cannot watch the desktop's windows: " + ErrorText(GetLastError()));
     }
@@ -103,9 +113,9 @@ Win32Shell::Win32Shell() {
 
 Win32Shell::~Win32Shell() {
     CountUserPresses(false);
-    UnhookWinEvent(foregroundHook_);
-    UnhookWinEvent(renameHook_);
-    UnhookWinEvent(windowHook_);
+    for (HWINEVENTHOOK hook : {foregroundHook_, renameHook_, windowHook_}) {
+        if (hook != nullptr) system_.UnhookWinEvent(hook);
+    }
     DestroyWindow(toolkit_);
 }
 
@@ -117,7 +127,7 @@ WindowHandle Win32Shell::FindWindowA(std::u16string_view title) {
 
 TitledWindow Win32Shell::FindWindowTitled(std::span<const std::u16string_view> titles) {
     if (std::exchange(windowRenamed, false)) titles_.Forget();
-    return titles_.Find(titles);
+    return titles_.Find(titles, Now());
 }
 
 bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) {
@@ -140,15 +150,13 @@ bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle
                 }
             }
         }
-        std::vector<INPUT> inputs = StrokeInputs(stroke);
+        std::vector<INPUT> inputs = StrokeInputs(system_, stroke);
         const auto count = static_cast<UINT>(inputs.size());
-        const UINT inserted = SendInput(count, inputs.data(), sizeof(INPUT));
+        const UINT inserted = InsertKeys(system_, inputs);
         if (inserted != count) {
             const DWORD error = GetLastError();
             std::vector<INPUT> releases = ReleasesOfPartialInsert(inputs, inserted);
-            if (!releases.empty()) {
-                SendInput(static_cast<UINT>(releases.size()), releases.data(), sizeof(INPUT));
-            }
+            if (!releases.empty()) InsertKeys(system_, releases);
             throw DesktopError("typing " + common::ToUtf8(DescribeStrokes({stroke})) +
                                ": the system took " + std::to_string(inserted) + " of " +
                                std::to_string(count) + " key events, " + ErrorText(error));
@@ -161,8 +169,8 @@ bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle
 bool Win32Shell::PostStrokes(const KeySequence& strokes, WindowHandle target) {
     HWND window = ToHwnd(target);
     for (const KeyStroke& stroke : strokes) {
-        for (const KeyMessage& m : StrokeMessages(stroke)) {
-            if (PostMessageW(window, m.message, m.wparam, m.lparam) == FALSE) return false;
+        for (const KeyMessage& m : StrokeMessages(system_, stroke)) {
+            if (system_.PostTo(window, m.message, m.wparam, m.lparam) == FALSE) return false;
         }
     }
     return true;
@@ -182,7 +190,7 @@ void Win32Shell::WaitUntilKeysHandled(std::size_t keyEvents) {
             return;
         }
         DWORD_PTR answer = 0;
-        if (SendMessageTimeoutW(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
+        if (SendMessageTimeoutA(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs,
                                 &answer) == 0) {
             return;  // hung or gone: there is nothing more to wait for
         }
@@ -191,17 +199,29 @@ void Win32Shell::WaitUntilKeysHandled(std::size_t keyEvents) {
 
 void Win32Shell::PumpEvents() {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) Deliver(message);
+    while (system_.PeekAt(message, PM_REMOVE)) Deliver(message);
 }
 
-void Win32Shell::Deliver(MSG& message) {
+void Win32Shell::Deliver(MSG& message) const {
     // Nothing here posts WM_QUIT: one from outside ends the thread's message loop, and
     // with it the program, as it ends a classic one.
     if (message.message == WM_QUIT) ExitProcess(static_cast<UINT>(message.wParam));
-    HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    if (Win32FormWindow::IsFormWindow(root) && IsDialogMessageW(root, &message)) return;
+    HWND root = message.hwnd != nullptr ? RootOf(message.hwnd) : nullptr;
+    if (Win32FormWindow::IsFormWindow(root) && system_.DialogMessage(root, message)) return;
     TranslateMessage(&message);
-    DispatchMessageW(&message);
+    system_.DispatchOne(message);
+}
+
+HWND Win32Shell::RootOf(HWND window) const {
+    if (system_.GetAncestor != nullptr) return system_.GetAncestor(window, GA_ROOT);
+    // Without GetAncestor (95, NT 4.0 before SP4): up through the parents of child
+    // windows. GetParent of a top-level window is its owner, so the walk stops there.
+    while (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) {
+        HWND parent = GetParent(window);
+        if (parent == nullptr) break;
+        window = parent;
+    }
+    return window;
 }
 
 int Win32Shell::RunMessageBox(std::u16string_view prompt, int style, std::u16string_view title,
@@ -217,7 +237,8 @@ int Win32Shell::RunMessageBox(std::u16string_view prompt, int style, std::u16str
 void Win32Shell::Beep() { MessageBeep(MB_OK); }
 
 std::u16string Win32Shell::CommandLineText() {
-    const std::u16string_view line(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+    const std::u16string whole = system_.CommandLine();
+    const std::u16string_view line(whole);
     std::size_t at = 0;
     if (!line.empty() && line[0] == u'"') {
         const std::size_t close = line.find(u'"', 1);
@@ -229,13 +250,7 @@ std::u16string Win32Shell::CommandLineText() {
     return std::u16string(line.substr(at));
 }
 
-std::u16string Win32Shell::CurrentDirectory() {
-    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
-    std::u16string directory(needed, u'\0');
-    const DWORD length = GetCurrentDirectoryW(needed, reinterpret_cast<wchar_t*>(directory.data()));
-    directory.resize(length < needed ? length : 0);
-    return directory;
-}
+std::u16string Win32Shell::CurrentDirectory() { return system_.CurrentDirectory(); }
 
 int Win32Shell::GetPrivateProfileStringA(std::u16string_view section, std::u16string_view key,
                                          std::u16string_view defaultValue, std::u16string& buffer,
@@ -257,27 +272,17 @@ bool Win32Shell::WritePrivateProfileStringA(std::u16string_view section, std::u1
 }
 
 int Win32Shell::GetWindowsDirectoryA(std::u16string& buffer, int size) {
-    if (size <= 0) return 0;
-    std::string directory(static_cast<std::size_t>(size), '\0');
-    const UINT length = ::GetWindowsDirectoryA(directory.data(), static_cast<UINT>(size));
-    // Too small a buffer gets nothing but the size it would need, as the system does.
-    if (length == 0 || length >= static_cast<UINT>(size)) return static_cast<int>(length);
-    const std::u16string text = FromAnsi(std::string_view(directory.data(), length));
-    WriteOverStart(buffer, size, text);
-    return static_cast<int>(text.size());
+    return CopyDirectory(::GetWindowsDirectoryA, buffer, size);
+}
+
+int Win32Shell::GetSystemDirectoryA(std::u16string& buffer, int size) {
+    return CopyDirectory(::GetSystemDirectoryA, buffer, size);
 }
 
 int Win32Shell::LaunchProgram(std::u16string_view path, int /*windowStyle*/) {
-    const std::u16string application(path);
-    // The program's own quoted path as its command line: nothing is split at spaces.
-    std::u16string commandLine = u"\"" + application + u"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;  // the one style the launcher asks for
+    // A normal window with the focus, the one style the launcher asks for.
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(Wide(application), reinterpret_cast<wchar_t*>(commandLine.data()), nullptr,
-                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!system_.StartProgram(path, process)) {
         throw DesktopError("cannot start " + common::ToUtf8(path) + ": " +
                            ErrorText(GetLastError()));
     }
@@ -299,17 +304,13 @@ void Win32Shell::ActivateWindow(std::u16string_view title) {
     // Under Wine the window's own thread completes the activation when it handles the
     // notice it was sent; a round trip after that notice returns once it has.
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &answer);
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &answer);
 }
 
 void Win32Shell::EndProgram() { ExitProcess(0); }
 
 std::u16string Win32Shell::UpperCase(std::u16string_view text) {
-    std::u16string upper(text);
-    if (!upper.empty()) {
-        CharUpperBuffW(reinterpret_cast<wchar_t*>(upper.data()), static_cast<DWORD>(upper.size()));
-    }
-    return upper;
+    return system_.UpperCase(text);
 }
 
 bool Win32Shell::AnsiCodePageHolds(std::u16string_view text) {
@@ -333,10 +334,13 @@ bool Win32Shell::WindowShown(WindowHandle window) {
 }
 
 void Win32Shell::CountUserPresses(bool on) {
-    if (on && keyboardHook_ == nullptr) {
-        HINSTANCE self = GetModuleHandleW(nullptr);
-        keyboardHook_ = SetWindowsHookExW(WH_KEYBOARD_LL, OnKeyboardInput, self, 0);
-        mouseHook_ = SetWindowsHookExW(WH_MOUSE_LL, OnMouseInput, self, 0);
+    // Windows 95, 98 and ME have no low-level hooks, and no other way to hear of another
+    // program's input: there no press is counted, and a dialog's first moments in front
+    // alone stand between the user's choice and the key.
+    if (on && keyboardHook_ == nullptr && system_.lowLevelHooks) {
+        HINSTANCE self = GetModuleHandleA(nullptr);
+        keyboardHook_ = SetWindowsHookExA(WH_KEYBOARD_LL, OnKeyboardInput, self, 0);
+        mouseHook_ = SetWindowsHookExA(WH_MOUSE_LL, OnMouseInput, self, 0);
     } else if (!on && keyboardHook_ != nullptr) {
         UnhookWindowsHookEx(keyboardHook_);
         if (mouseHook_ != nullptr) UnhookWindowsHookEx(mouseHook_);
@@ -353,27 +357,35 @@ int Win32Shell::WindowTask(WindowHandle window) {
 }
 
 bool Win32Shell::WaitForDesktopChange(Millis limit) {
-    const ULONGLONG start = GetTickCount64();
-    const auto total = static_cast<ULONGLONG>(std::max<long long>(limit.count(), 0));
+    const Millis start = Now();
+    const Millis total = std::max(limit, Millis{0});
     for (;;) {
         if (DesktopChanged()) return true;
-        const ULONGLONG elapsed = GetTickCount64() - start;
+        const Millis elapsed = Now() - start;
         if (elapsed >= total) return false;
-        const DWORD timeout = TimeoutMillis(static_cast<long long>(total - elapsed));
-        // MWMO_INPUTAVAILABLE: messages already waiting, sent ones included, end the wait
-        // at once. A wait that simply runs out asks the system nothing more: an idle
-        // watcher wakes several times a second.
-        if (MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-            WAIT_TIMEOUT) {
-            continue;
-        }
+        const DWORD timeout = TimeoutMillis((total - elapsed).count());
+        if (WaitForMessages(timeout) == WAIT_TIMEOUT) continue;
         // Out-of-context WinEvents arrive with the sent messages; peeking at those alone
         // runs the callbacks and leaves the program's own queued messages where they are.
         MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        system_.PeekAt(message, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         if (DesktopChanged()) return true;
         if ((HIWORD(GetQueueStatus(QS_ALLINPUT)) & ~QS_SENDMESSAGE) != 0) return true;
     }
+}
+
+DWORD Win32Shell::WaitForMessages(DWORD timeout) const {
+    // MWMO_INPUTAVAILABLE: messages already waiting, sent ones included, end the wait at
+    // once. A wait that simply runs out asks the system nothing more: an idle watcher
+    // wakes several times a second.
+    if (system_.MsgWaitForMultipleObjectsEx != nullptr) {
+        return system_.MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT,
+                                                   MWMO_INPUTAVAILABLE);
+    }
+    // The older wait (95, NT 3.51 on) wakes only for input new since the queue was last
+    // looked at, so what already waits is looked for first.
+    if (HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0) return WAIT_OBJECT_0;
+    return MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout, QS_ALLINPUT);
 }
 
 bool Win32Shell::DesktopChanged() { return std::exchange(desktopChanged, false); }
@@ -387,7 +399,12 @@ bool Win32Shell::WaitForInputIdle(int task, Millis limit) {
     return result == 0;
 }
 
-Millis Win32Shell::Now() { return Millis(static_cast<long long>(GetTickCount64())); }
+Millis Win32Shell::Now() {
+    if (system_.GetTickCount64 != nullptr) {
+        return Millis(static_cast<long long>(system_.GetTickCount64()));
+    }
+    return tickClock_.Extend(GetTickCount());
+}
 
 // ---- Forms toolkit -------------------------------------------------------------------
 
@@ -405,7 +422,7 @@ void Win32Shell::RunModalLoop(Form& form) {
     WindowOf(form).SetModal(true);
     MSG message;
     while (form.Loaded()) {
-        if (GetMessageW(&message, nullptr, 0, 0) == -1) return;
+        if (system_.GetNext(message) == -1) return;
         Deliver(message);
     }
 }
@@ -415,10 +432,10 @@ void Win32Shell::UnloadFromOutside(Form& form, int unloadMode) { RequestUnload(f
 LRESULT CALLBACK Win32Shell::ToolkitProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
         auto* shell = static_cast<Win32Shell*>(
-            reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shell));
+            reinterpret_cast<const CREATESTRUCTA*>(lparam)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shell));
     }
-    auto* shell = reinterpret_cast<Win32Shell*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* shell = reinterpret_cast<Win32Shell*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (shell != nullptr) {
         switch (message) {
             // The end of the session is announced to every top-level window; only this
@@ -435,7 +452,9 @@ LRESULT CALLBACK Win32Shell::ToolkitProc(HWND hwnd, UINT message, WPARAM wparam,
                 break;
         }
     }
-    return DefWindowProcW(hwnd, message, wparam, lparam);
+    // The class was registered W or A, and the default procedure must match it.
+    return IsWindowUnicode(hwnd) != FALSE ? DefWindowProcW(hwnd, message, wparam, lparam)
+                                          : DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
 LRESULT Win32Shell::OnQueryEndSession() { return QuerySessionEnd() ? TRUE : FALSE; }

@@ -6,7 +6,9 @@
 #include <cstdint>
 
 #include "desktop/platform_shell.h"
+#include "desktop/tick_clock.h"
 #include "desktop/win32/form_window.h"
+#include "desktop/win32/system_functions.h"
 #include "desktop/win32/window_titles.h"
 
 namespace desktop::win32 {
@@ -14,8 +16,9 @@ namespace desktop::win32 {
 class Win32Shell final : public PlatformShell, private FormHost {
   public:
     // Declares the process DPI-aware, creates the hidden toolkit window and starts
-    // watching other programs' top-level windows. Throws DesktopError on failure.
-    Win32Shell();
+    // watching other programs' top-level windows where the system reports them. Throws
+    // DesktopError on failure. `system` outlives the shell.
+    explicit Win32Shell(const SystemFunctions& system);
     ~Win32Shell() override;
 
     WindowHandle FindWindowA(std::u16string_view title) override;
@@ -30,6 +33,7 @@ class Win32Shell final : public PlatformShell, private FormHost {
     bool WritePrivateProfileStringA(std::u16string_view section, std::u16string_view key,
                                     std::u16string_view value, std::u16string_view path) override;
     int GetWindowsDirectoryA(std::u16string& buffer, int size) override;
+    int GetSystemDirectoryA(std::u16string& buffer, int size) override;
     int LaunchProgram(std::u16string_view path, int windowStyle) override;
     void ActivateWindow(std::u16string_view title) override;
     [[noreturn]] void EndProgram() override;
@@ -61,13 +65,20 @@ class Win32Shell final : public PlatformShell, private FormHost {
     void UnloadFromOutside(Form& form, int unloadMode) override;
 
     // Translates and dispatches one message, through the dialog manager for forms.
-    static void Deliver(MSG& message);
+    void Deliver(MSG& message) const;
+    // The top-level window `window` belongs to.
+    HWND RootOf(HWND window) const;
+    const SystemFunctions& System() const override { return system_; }
     // Whether a WinEvent reported a change of other programs' windows since the last call.
     bool DesktopChanged();
+    // Waits up to `timeout` for a message; WAIT_TIMEOUT when none came.
+    DWORD WaitForMessages(DWORD timeout) const;
     // Returns once the program owning the foreground window has (as far as can be told
     // from outside it) handled the `keyEvents` key events just typed.
     void WaitUntilKeysHandled(std::size_t keyEvents);
 
+    const SystemFunctions& system_;
+    TickClock tickClock_;
     HWND toolkit_ = nullptr;
     WindowTitles titles_;
     HWINEVENTHOOK windowHook_ = nullptr;

@@ -25,13 +25,12 @@ std::u16string FromAnsi(std::string_view text) {
 }
 
 std::string ErrorText(DWORD error) {
-    wchar_t* message = nullptr;
-    const DWORD length = FormatMessageW(
+    // The A form: Windows 95, 98 and ME implement no FormatMessageW.
+    char* message = nullptr;
+    const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-    std::u16string text = message != nullptr
-                              ? std::u16string(reinterpret_cast<const char16_t*>(message), length)
-                              : u"";
+        nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
+    std::u16string text = message != nullptr ? FromAnsi(std::string_view(message, length)) : u"";
     if (message != nullptr) LocalFree(message);
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ' ||
                              text.back() == u'.')) {

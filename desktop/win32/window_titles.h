@@ -16,30 +16,35 @@
 #include <unordered_map>
 
 #include "desktop/platform_shell.h"
+#include "desktop/win32/system_functions.h"
 
 namespace desktop::win32 {
 
 class WindowTitles {
   public:
     // How long a title read earlier is believed.
-    static constexpr ULONGLONG kTrustMs = 2000;
+    static constexpr Millis kTrust{2000};
     // Titles longer than this are never found.
     static constexpr std::size_t kLongestTitle = 255;
 
+    explicit WindowTitles(const SystemFunctions& system) : system_(system) {}
+
     // The first of `titles` that some top-level window has, and the topmost window with
     // it, as FindWindow compares titles (whole, ignoring case); handle 0 when none.
-    TitledWindow Find(std::span<const std::u16string_view> titles);
+    // `now` dates the titles read.
+    TitledWindow Find(std::span<const std::u16string_view> titles, Millis now);
     // Every title is read afresh at the next look.
     void Forget() { known_.clear(); }
 
   private:
     struct Known {
-        std::wstring folded;
-        ULONGLONG readAt = 0;
+        std::u16string folded;
+        Millis readAt{0};
     };
     struct Pass;
     static BOOL CALLBACK Visit(HWND window, LPARAM pass);
 
+    const SystemFunctions& system_;
     std::unordered_map<HWND, Known> known_;
 };
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "desktop/win32/system_functions.h"
 #include "e2e/driver/screenshot.h"
 #include "e2e/driver/text.h"
 #include "e2e/driver/wait.h"
@@ -462,7 +463,9 @@ class FormCheck {
 }  // namespace
 
 int ScreenDpi() {
-    SetProcessDPIAware();
+    // As the programs do, so both read the same DPI.
+    const desktop::win32::SystemFunctions system;
+    if (system.SetProcessDPIAware != nullptr) system.SetProcessDPIAware();
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);

@@ -21,7 +21,8 @@ class LayoutOnly final : public desktop::Form {
 }  // namespace
 
 struct OwnForm::Parts {
-    explicit Parts(const desktop::FormLayout& layout) : form(shell, layout) {}
+    explicit Parts(const desktop::FormLayout& layout) : shell(system), form(shell, layout) {}
+    desktop::win32::SystemFunctions system;
     desktop::win32::Win32Shell shell;
     LayoutOnly form;
 };

@@ -33,7 +33,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return 255;
     }
     if (harden) {
-        desktop::win32::LoadDllsFromTheSystemFolderOnly();
+        desktop::win32::LoadDllsFromTheSystemFolderOnly(desktop::win32::SystemFunctions());
     }
     int result = 0;
     if (LoadLibraryW(name.c_str()) != nullptr) {

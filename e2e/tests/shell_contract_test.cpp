@@ -91,7 +91,8 @@ class Win32Driver {
   public:
     Win32Driver()
         : folder_(e2e::NewScratchFolder(L"contract")),
-          hook_(SetWindowsHookExW(WH_CBT, OnActivation, nullptr, GetCurrentThreadId())) {
+          hook_(SetWindowsHookExW(WH_CBT, OnActivation, nullptr, GetCurrentThreadId())),
+          shell_(system_) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = ReceivingProc;
@@ -213,6 +214,7 @@ class Win32Driver {
 
     std::wstring folder_;
     HHOOK hook_;
+    desktop::win32::SystemFunctions system_;
     desktop::win32::Win32Shell shell_;
     std::map<HWND, std::unique_ptr<Received>> received_;
 };

@@ -1,7 +1,7 @@
 #include "e2e/standin/shutdown/control_window.h"
 
 #include <string>
-#include <thread>
+#include <memory>
 
 #include "e2e/standin/key_logger.h"
 #include "e2e/standin/shutdown/protocol.h"
@@ -142,17 +142,29 @@ LRESULT ControlWindow::Open(const Shape& shape) {
     return 1;
 }
 
+DWORD WINAPI ControlWindow::RunDialogThread(void* parameter) {
+    const std::unique_ptr<DialogThreadStart> start(static_cast<DialogThreadStart*>(parameter));
+    const KeyLogger keys(*start->context.log);
+    ShutdownDialog::Open(start->shape, start->context);
+    RunMessageLoop();
+    return 0;
+}
+
 void ControlWindow::Start() {
     if (!opening_ || dialog_ != nullptr) {
         return;
     }
     const Shape shape = *opening_;
     if (shape.ownThread) {
-        std::thread([shape, context = context_] {
-            const KeyLogger keys(*context.log);
-            ShutdownDialog::Open(shape, context);
-            RunMessageLoop();
-        }).detach();
+        // CreateThread rather than std::thread: the tree builds with the win32 thread
+        // model, whose C++ library has no threads.
+        auto* start = new DialogThreadStart{shape, context_};
+        HANDLE thread = CreateThread(nullptr, 0, RunDialogThread, start, 0, nullptr);
+        if (thread == nullptr) {
+            delete start;
+        } else {
+            CloseHandle(thread);
+        }
     } else {
         ShutdownDialog::Open(shape, context_);
     }

@@ -26,6 +26,12 @@ class ControlWindow {
     LRESULT Open(const Shape& shape);
     void Start();
     LRESULT Close();
+    // A dialog of the shape "thread" opens on a thread of its own.
+    struct DialogThreadStart {
+        Shape shape;
+        DialogContext context;
+    };
+    static DWORD WINAPI RunDialogThread(void* start);
 
     DialogContext context_;
     OtherWindows& others_;
