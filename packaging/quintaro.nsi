@@ -2,7 +2,7 @@
 ; $LOCALAPPDATA\Programs\QUINTARO, with Start-menu shortcuts and an uninstaller
 ; registered for the user. packaging/CMakeLists.txt builds it:
 ;   makensis -DVERSION=x.y.z -DSTAGE=<folder of the files> -DOUTFILE=<setup.exe>
-;            -DTARGET=x86-unicode|amd64-unicode [-DICON=<application icon>] quintaro.nsi
+;            -DTARGET=x86-ansi|amd64-unicode [-DICON=<application icon>] quintaro.nsi
 ; The target is the programs' arch: the 32-bit installer carries the 32-bit programs and
 ; runs on every Windows, the 64-bit one carries the 64-bit programs.
 ;

@@ -71,25 +71,31 @@ TEST_P(LauncherFolderTest, StartsTheVolumeControlWhereItIs) {
     desktop.SetWindowsDirectory(c.windows);
     desktop.SetSystemDirectory(c.system);
     // One of them is started: the keys are watched for once.
-    for (const auto& path : c.installed) Install({.switchesToRecording = &path == &c.installed[0]}, path);
+    for (const auto& path : c.installed)
+        Install({.switchesToRecording = &path == &c.installed[0]}, path);
     EXPECT_TRUE(RunLauncher());
     EXPECT_EQ(desktop.Launches(), std::vector<std::u16string>{c.started});
     EXPECT_EQ(desktop.ForegroundTitle(), u"Recording Control");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folders, LauncherFolderTest,
-    ::testing::Values(
-        FolderCase{"windows folder with a space", u"C:\\My Windows", u"C:\\My Windows\\SYSTEM",
-                   {u"C:\\My Windows\\SNDVOL32.EXE"}, u"C:\\My Windows\\SNDVOL32.EXE"},
-        FolderCase{"system folder alone", u"C:\\WINNT", u"C:\\WINNT\\system32",
-                   {u"C:\\WINNT\\system32\\SNDVOL32.EXE"}, u"C:\\WINNT\\system32\\SNDVOL32.EXE"},
-        FolderCase{"both: the windows folder's",
-                   u"C:\\WINNT",
-                   u"C:\\WINNT\\system32",
-                   {u"C:\\WINNT\\SNDVOL32.EXE", u"C:\\WINNT\\system32\\SNDVOL32.EXE"},
-                   u"C:\\WINNT\\SNDVOL32.EXE"}),
-    [](const auto& tc) { return CaseName(tc.param.name); });
+INSTANTIATE_TEST_SUITE_P(Folders, LauncherFolderTest,
+                         ::testing::Values(FolderCase{"windows folder with a space",
+                                                      u"C:\\My Windows",
+                                                      u"C:\\My Windows\\SYSTEM",
+                                                      {u"C:\\My Windows\\SNDVOL32.EXE"},
+                                                      u"C:\\My Windows\\SNDVOL32.EXE"},
+                                           FolderCase{"system folder alone",
+                                                      u"C:\\WINNT",
+                                                      u"C:\\WINNT\\system32",
+                                                      {u"C:\\WINNT\\system32\\SNDVOL32.EXE"},
+                                                      u"C:\\WINNT\\system32\\SNDVOL32.EXE"},
+                                           FolderCase{"both: the windows folder's",
+                                                      u"C:\\WINNT",
+                                                      u"C:\\WINNT\\system32",
+                                                      {u"C:\\WINNT\\SNDVOL32.EXE",
+                                                       u"C:\\WINNT\\system32\\SNDVOL32.EXE"},
+                                                      u"C:\\WINNT\\SNDVOL32.EXE"}),
+                         [](const auto& tc) { return CaseName(tc.param.name); });
 
 // The volume control acting on the keys as the real one does: they open its Properties
 // dialog in front, and the dialog's closing gives the front back to the volume control's

@@ -146,26 +146,26 @@ void DialogShapeTest::ExpectAnsweredOnlyInFront() {
 const std::u16string kDialog(kEnglish);
 
 const ShapeCase kShapes[] = {
-        ShapeCase{"shown_in_front", {sim::OpenWindow(kDialog)}, true},
-        ShapeCase{"in_front_before_it_is_shown",
-                  {sim::OpenHiddenWindow(kDialog, true), sim::ShowWindow(kDialog).After(50ms)},
-                  true},
-        ShapeCase{"hidden_for_a_while_then_shown_in_front",
-                  {sim::OpenHiddenWindow(kDialog), sim::ShowWindow(kDialog).After(3s)},
-                  true},
-        ShapeCase{"brought_to_the_front_soon",
-                  {sim::OpenWindow(kDialog, false), sim::FocusWindow(kDialog).After(300ms)},
-                  true},
-        ShapeCase{"brought_to_the_front_late",
-                  {sim::OpenWindow(kDialog, false), sim::FocusWindow(kDialog).After(2s)},
-                  false},
-        ShapeCase{"clicked_to_the_front_by_the_user",
-                  {sim::OpenWindow(kDialog, false), sim::ClickWindow(kDialog).After(300ms)},
-                  false},
-        ShapeCase{"typed_into_elsewhere_before_it_came_to_the_front",
-                  {sim::OpenWindow(kDialog, false), sim::ClickWindow(u"Notepad").After(100ms),
-                   sim::FocusWindow(kDialog).After(100ms)},
-                  false}};
+    ShapeCase{"shown_in_front", {sim::OpenWindow(kDialog)}, true},
+    ShapeCase{"in_front_before_it_is_shown",
+              {sim::OpenHiddenWindow(kDialog, true), sim::ShowWindow(kDialog).After(50ms)},
+              true},
+    ShapeCase{"hidden_for_a_while_then_shown_in_front",
+              {sim::OpenHiddenWindow(kDialog), sim::ShowWindow(kDialog).After(3s)},
+              true},
+    ShapeCase{"brought_to_the_front_soon",
+              {sim::OpenWindow(kDialog, false), sim::FocusWindow(kDialog).After(300ms)},
+              true},
+    ShapeCase{"brought_to_the_front_late",
+              {sim::OpenWindow(kDialog, false), sim::FocusWindow(kDialog).After(2s)},
+              false},
+    ShapeCase{"clicked_to_the_front_by_the_user",
+              {sim::OpenWindow(kDialog, false), sim::ClickWindow(kDialog).After(300ms)},
+              false},
+    ShapeCase{"typed_into_elsewhere_before_it_came_to_the_front",
+              {sim::OpenWindow(kDialog, false), sim::ClickWindow(u"Notepad").After(100ms),
+               sim::FocusWindow(kDialog).After(100ms)},
+              false}};
 
 const auto kShapeName = [](const auto& tested) { return std::string(tested.param.name); };
 INSTANTIATE_TEST_SUITE_P(Shapes, DialogShapeTest, ::testing::ValuesIn(kShapes), kShapeName);

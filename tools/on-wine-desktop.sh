@@ -11,7 +11,8 @@
 # it leaves in SHOTS_DIR become PNG. Xvfb and the prefix's wineserver are ended on
 # every exit; the exit status is the program's. Environment: E2E_DISPLAYS (display
 # numbers to try, default 80-89), E2E_SUITE_TIMEOUT (seconds, default 1200),
-# E2E_KEEP_PREFIX=1 (keep the prefix).
+# E2E_KEEP_PREFIX=1 (keep the prefix), E2E_WINDOWS_VERSION (the Windows the prefix
+# reports: win98, nt40, winxp...; Wine's own default when unset).
 set -euo pipefail
 
 me=$(basename "$0" .sh)
@@ -136,6 +137,11 @@ printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"Default\"=\"$screen\"" \
     >"$work/x11.reg"
+# The version GetVersion reports, as winecfg -v sets it; which functions exist stays.
+if [ -n "${E2E_WINDOWS_VERSION:-}" ]; then
+    printf '%s\r\n' '' '[HKEY_CURRENT_USER\Software\Wine]' \
+        "\"Version\"=\"$E2E_WINDOWS_VERSION\"" >>"$work/x11.reg"
+fi
 "$WINE" regedit /S "$(winpath "$work/x11.reg")"
 wineserver -w
 echo "$me: $WINEARCH Wine prefix made in $(seconds_since "$prefix_start") s"

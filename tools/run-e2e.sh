@@ -16,7 +16,8 @@ if [ $# -lt 1 ]; then
 fi
 build=$(cd "$1" && pwd)
 shift
-results="$build/e2e-results.xml"
+# E2E_RESULTS names the report (default e2e-results), for a second run beside the first.
+results="$build/${E2E_RESULTS:-e2e-results}.xml"
 rm -f "$results"
 results_win="Z:${results//\//\\}"
 status=0

@@ -67,6 +67,8 @@ for arch in $(windows_arches_wanted); do
     fi
 done
 stage "building the release packages in build/release" "$root/tools/package.sh"
+stage "auditing the programs' imports against the oldest Windows of each build" \
+    "$root/tools/import-audit.sh"
 
 # --- Under Wine: each arch this machine can run.
 proved=()
@@ -76,6 +78,9 @@ while read -r line; do
     not_run+=("${arch#-} ($(windows_label "${arch#-}")): ${line#* }")
 done < <(windows_arches_runnable 2>&1 >/dev/null)
 
+# The end-to-end cases run again in the oldest-Windows mode.
+oldest_cases='Dormello*:*DormelloAnswersEachShape*:*Launcher*:FaultsTest.*'
+
 run_under_wine() {
     local arch=$1 tree
     tree=$(windows_tree "$arch")
@@ -83,9 +88,22 @@ run_under_wine() {
     # The e2e folder holds the suite's test whether or not the top level enables testing.
     stage "$arch: the end-to-end suite under Wine" \
         ctest --test-dir "$tree/e2e" --output-on-failure
+    # Every looked-up function absent and the A forms used, as on Windows 95 to ME.
+    stage "$arch: the watcher, options and launcher cases in the oldest-Windows mode" \
+        env QUINTARO_OLDEST_WINDOWS=1 E2E_RESULTS=e2e-oldest-results "$root/tools/run-e2e.sh" \
+        "$tree" --gtest_filter="$oldest_cases"
     # Times and CPU figures are reported, never checked (bench/README.md): only that the
     # harness ran and wrote its table.
-    stage "$arch: the benchmark harness briefly (10 openings, 5 s idle)" bench_smoke "$arch"
+    stage "$arch: the benchmark harness briefly (10 openings, 5 s idle; the watcher again in the oldest-Windows mode)" \
+        bench_smoke "$arch"
+    # The programs' own version checks, in prefixes reporting an old Windows (Wine's
+    # 64-bit prefixes take the setting too): on one reporting 98 they take the A forms.
+    local version
+    for version in win98 nt40 winxp; do
+        stage "$arch: the same cases in a prefix reporting $version" \
+            env E2E_WINDOWS_VERSION="$version" E2E_RESULTS="e2e-$version-results" \
+            "$root/tools/run-e2e.sh" "$tree" --gtest_filter="$oldest_cases"
+    done
     stage "$arch: the forms at 96 and 144 DPI" env QUINTARO_ARCH="$arch" \
         DPI_SHOTS="$root/build/dpi/$(windows_label "$arch")" "$root/tools/dpi-screenshots.sh"
     stage "$arch: installing and uninstalling the package under Wine" \
@@ -103,6 +121,15 @@ bench_smoke() {
         "$results/bench-table.md" 2>/dev/null || true)
     if [ "${rows:-0}" -ne 3 ]; then
         echo "test: the benchmark harness wrote no complete table" >&2
+        return 1
+    fi
+    # The watcher once more, in the oldest-Windows mode: no WinEvents, the older wait.
+    local oldest
+    oldest="$(windows_tree "$1")/bench-oldest"
+    QUINTARO_OLDEST_WINDOWS=1 QUINTARO_ARCH=$1 BENCH_RESULTS=$oldest "$root/tools/bench.sh" \
+        --watchers=dormello --openings=10 --idle-seconds=5 --launcher-delays=2000 || return 1
+    if ! grep -E '^\| dormello32 \|' "$oldest/bench-table.md"; then
+        echo "test: the oldest-mode benchmark wrote no row for dormello32" >&2
         return 1
     fi
 }

@@ -646,7 +646,8 @@ int SimulatedDesktop::GetSystemDirectoryA(std::u16string& buffer, int size) {
 
 Millis SimulatedDesktop::Now() {
     if (!tickStart_) return now_;
-    const auto ticks = static_cast<std::uint64_t>(*tickStart_) + static_cast<std::uint64_t>(now_.count());
+    const auto ticks =
+        static_cast<std::uint64_t>(*tickStart_) + static_cast<std::uint64_t>(now_.count());
     return tickClock_.Extend(static_cast<std::uint32_t>(ticks));
 }
 

@@ -386,7 +386,7 @@ std::optional<LRESULT> Win32FormWindow::OnPresent() {
     const std::vector<const ControlLayout*> stops = TabStops(form_.Layout());
     if (!stops.empty()) {
         host_.System().SendTo(hwnd_, WM_NEXTDLGCTL,
-                     reinterpret_cast<WPARAM>(controls_[IndexOf(*stops[0])].hwnd), TRUE);
+                              reinterpret_cast<WPARAM>(controls_[IndexOf(*stops[0])].hwnd), TRUE);
     }
     return 0;
 }
@@ -426,7 +426,7 @@ void Win32FormWindow::SetValue(std::string_view control, int value) {
 
 int Win32FormWindow::Value(std::string_view control) const {
     return host_.System().SendTo(ControlNamed(control).hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1
-                                                                                              : 0;
+                                                                                               : 0;
 }
 
 }  // namespace desktop::win32

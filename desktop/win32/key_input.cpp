@@ -162,8 +162,8 @@ std::vector<KeyMessage> StrokeMessages(const SystemFunctions& system, const KeyS
         constexpr SHORT kShiftCtrlAlt = 0x700;
         if (scan == -1 || (scan & kShiftCtrlAlt) != 0) {
             const LPARAM context = alt ? LPARAM{1} << 29 : 0;
-            return {{alt ? UINT{WM_SYSCHAR} : UINT{WM_CHAR}, CharacterParameter(system, stroke.character),
-                     1 | context}};
+            return {{alt ? UINT{WM_SYSCHAR} : UINT{WM_CHAR},
+                     CharacterParameter(system, stroke.character), 1 | context}};
         }
         vk = static_cast<WORD>(scan & 0xFF);
     }

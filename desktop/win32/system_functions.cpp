@@ -50,6 +50,17 @@ SystemFunctions::SystemFunctions() : oldest_(OldestModeAsked()) {
 
 ATOM SystemFunctions::RegisterWindowClass(const char* name, WNDPROC proc, int windowExtra,
                                           HCURSOR cursor) const {
+    const ATOM atom = RegisterNewClass(name, proc, windowExtra, cursor);
+    if (atom != 0 || GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return atom;
+    // Registered already by an earlier shell of this process: its atom, which
+    // GetClassInfoEx returns for its BOOL.
+    WNDCLASSEXA known{};
+    known.cbSize = sizeof(known);
+    return static_cast<ATOM>(GetClassInfoExA(GetModuleHandleA(nullptr), name, &known));
+}
+
+ATOM SystemFunctions::RegisterNewClass(const char* name, WNDPROC proc, int windowExtra,
+                                       HCURSOR cursor) const {
     if (wide_) {
         const std::u16string wideName = FromAnsi(name);
         WNDCLASSEXW wc{};
@@ -74,13 +85,12 @@ ATOM SystemFunctions::RegisterWindowClass(const char* name, WNDPROC proc, int wi
 }
 
 HWND SystemFunctions::NewWindow(DWORD exStyle, ATOM windowClass, std::u16string_view text,
-                                DWORD style, const RECT& place, HWND owner,
-                                void* parameter) const {
+                                DWORD style, const RECT& place, HWND owner, void* parameter) const {
     const int width = place.right - place.left;
     const int height = place.bottom - place.top;
     if (wide_) {
-        return CreateWindowExW(exStyle, MAKEINTATOM(windowClass), Wide(std::u16string(text)),
-                               style, place.left, place.top, width, height, owner, nullptr,
+        return CreateWindowExW(exStyle, MAKEINTATOM(windowClass), Wide(std::u16string(text)), style,
+                               place.left, place.top, width, height, owner, nullptr,
                                GetModuleHandleA(nullptr), parameter);
     }
     return CreateWindowExA(exStyle, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(windowClass)),

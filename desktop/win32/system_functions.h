@@ -30,26 +30,28 @@ class SystemFunctions {
 
     // ---- Looked up; null where this Windows has none ---------------------------
     // kernel32
-    ULONGLONG(WINAPI* GetTickCount64)() = nullptr;                    // Vista
-    BOOL(WINAPI* SetDefaultDllDirectories)(DWORD) = nullptr;          // 8, or 7 + KB2533623
-    BOOL(WINAPI* SetDllDirectoryW)(LPCWSTR) = nullptr;                // XP SP1
+    ULONGLONG(WINAPI* GetTickCount64)() = nullptr;            // Vista
+    BOOL(WINAPI* SetDefaultDllDirectories)(DWORD) = nullptr;  // 8, or 7 + KB2533623
+    BOOL(WINAPI* SetDllDirectoryW)(LPCWSTR) = nullptr;        // XP SP1
     // user32
-    BOOL(WINAPI* SetProcessDPIAware)() = nullptr;                     // Vista
+    BOOL(WINAPI* SetProcessDPIAware)() = nullptr;                            // Vista
     BOOL(WINAPI* EnumDesktopWindows)(HDESK, WNDENUMPROC, LPARAM) = nullptr;  // NT only
-    HWND(WINAPI* GetAncestor)(HWND, UINT) = nullptr;                  // 98, NT 4.0 SP4
-    HWINEVENTHOOK(WINAPI* SetWinEventHook)(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD,
-                                           DWORD) = nullptr;          // 98, NT 4.0 SP6
+    HWND(WINAPI* GetAncestor)(HWND, UINT) = nullptr;                         // 98, NT 4.0 SP4
+    HWINEVENTHOOK(WINAPI* SetWinEventHook)
+    (DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD,
+     DWORD) = nullptr;  // 98, NT 4.0 SP6
     BOOL(WINAPI* UnhookWinEvent)(HWINEVENTHOOK) = nullptr;
-    UINT(WINAPI* SendInput)(UINT, LPINPUT, int) = nullptr;            // 98, NT 4.0 SP3
-    DWORD(WINAPI* MsgWaitForMultipleObjectsEx)(DWORD, const HANDLE*, DWORD, DWORD,
-                                               DWORD) = nullptr;      // 98, NT 4.0
+    UINT(WINAPI* SendInput)(UINT, LPINPUT, int) = nullptr;  // 98, NT 4.0 SP3
+    DWORD(WINAPI* MsgWaitForMultipleObjectsEx)
+    (DWORD, const HANDLE*, DWORD, DWORD,
+     DWORD) = nullptr;  // 98, NT 4.0
     // WH_KEYBOARD_LL and WH_MOUSE_LL: NT 4.0 SP3 on, none on 95, 98 or ME. A hook type,
     // not a function, so told by the system's platform.
     bool lowLevelHooks = false;
 
     // ---- Text at the system, W or A by WideForms() --------------------------------------
-    ATOM RegisterWindowClass(const char* name, WNDPROC proc, int windowExtra,
-                             HCURSOR cursor) const;
+    // The class's atom; one this process registered already is found again.
+    ATOM RegisterWindowClass(const char* name, WNDPROC proc, int windowExtra, HCURSOR cursor) const;
     // A top-level window of a class registered here; `parameter` reaches WM_NCCREATE.
     HWND NewWindow(DWORD exStyle, ATOM windowClass, std::u16string_view text, DWORD style,
                    const RECT& place, HWND owner, void* parameter) const;
@@ -77,6 +79,8 @@ class SystemFunctions {
     SHORT KeyFor(char16_t character) const;
 
   private:
+    ATOM RegisterNewClass(const char* name, WNDPROC proc, int windowExtra, HCURSOR cursor) const;
+
     bool oldest_ = false;
     bool wide_ = true;
 };

@@ -102,8 +102,8 @@ Win32Shell::Win32Shell(const SystemFunctions& system) : system_(system), titles_
     const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
     windowHook_ = system_.SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_HIDE, nullptr,
                                           OnWinEvent, 0, 0, flags);
-    renameHook_ = system_.SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE,
-                                          nullptr, OnWinEvent, 0, 0, flags);
+    renameHook_ = system_.SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                          OnWinEvent, 0, 0, flags);
     foregroundHook_ = system_.SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
                                               nullptr, OnWinEvent, 0, 0, flags);
     if (windowHook_ == nullptr || renameHook_ == nullptr || foregroundHook_ == nullptr) {
@@ -309,9 +309,7 @@ void Win32Shell::ActivateWindow(std::u16string_view title) {
 
 void Win32Shell::EndProgram() { ExitProcess(0); }
 
-std::u16string Win32Shell::UpperCase(std::u16string_view text) {
-    return system_.UpperCase(text);
-}
+std::u16string Win32Shell::UpperCase(std::u16string_view text) { return system_.UpperCase(text); }
 
 bool Win32Shell::AnsiCodePageHolds(std::u16string_view text) {
     // A round trip, not WideCharToMultiByte's "used default" flag: a best-fit mapping

@@ -16,7 +16,7 @@ struct WindowTitles::Pass {
 
     const SystemFunctions& system;
     std::vector<std::u16string> titles;  // case-folded
-    std::vector<HWND> topmost;         // per title, the first window with it
+    std::vector<HWND> topmost;           // per title, the first window with it
     const std::unordered_map<HWND, Known>& known;
     std::unordered_map<HWND, Known> seen;  // the windows that exist now
     Millis now{0};
@@ -51,12 +51,8 @@ BOOL CALLBACK WindowTitles::Visit(HWND window, LPARAM context) {
 }
 
 TitledWindow WindowTitles::Find(std::span<const std::u16string_view> titles, Millis now) {
-    Pass pass{.system = system_,
-              .titles = {},
-              .topmost = {},
-              .known = known_,
-              .seen = {},
-              .now = now};
+    Pass pass{
+        .system = system_, .titles = {}, .topmost = {}, .known = known_, .seen = {}, .now = now};
     for (auto title : titles) pass.titles.push_back(system_.UpperCase(title));
     pass.topmost.assign(titles.size(), nullptr);
     // EnumDesktopWindows rather than EnumWindows where there is one (NT): Wine's

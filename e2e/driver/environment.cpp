@@ -1,6 +1,8 @@
 #include "e2e/driver/environment.h"
 
 #include <array>
+#include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "e2e/driver/screenshot.h"
@@ -77,6 +79,11 @@ void InitEnvironment(int& argc, char** argv) {
 const Environment& Env() { return Mutable(); }
 
 std::wstring ExePath(const std::wstring& fileName) { return Env().exeDir + L"\\" + fileName; }
+
+bool OldestWindowsMode() {
+    const char* mode = std::getenv("QUINTARO_OLDEST_WINDOWS");
+    return mode != nullptr && mode[0] != '\0' && std::string(mode) != "0";
+}
 
 bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -26,6 +26,8 @@ const Environment& Env();
 // A program from the exe folder; the path is returned whether or not it exists.
 std::wstring ExePath(const std::wstring& fileName);
 bool FileExists(const std::wstring& path);
+// Whether the programs run in their oldest-Windows test mode (QUINTARO_OLDEST_WINDOWS).
+bool OldestWindowsMode();
 // A new empty folder under the run's scratch folder, named after `label` plus a
 // counter, as the system reports its full path.
 std::wstring NewScratchFolder(const std::wstring& label);

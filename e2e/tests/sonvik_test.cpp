@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/driver/environment.h"
@@ -247,6 +249,9 @@ INSTANTIATE_TEST_SUITE_P(VolumeControl, LauncherRecording,
 // the file meanwhile.
 class LauncherWithoutVolumeControl : public LauncherTest {
   protected:
+    LauncherWithoutVolumeControl() : aside_(path_ + L".moved-aside") {}
+    explicit LauncherWithoutVolumeControl(std::wstring aside) : aside_(std::move(aside)) {}
+
     void SetUp() override {
         LauncherTest::SetUp();
         moved_ = MoveFileExW(path_.c_str(), aside_.c_str(), 0) != FALSE;
@@ -261,9 +266,38 @@ class LauncherWithoutVolumeControl : public LauncherTest {
     }
 
     const std::wstring path_ = InstalledVolumeControlPath();
-    const std::wstring aside_ = path_ + L".moved-aside";
+    const std::wstring aside_;
     bool moved_ = false;
 };
+
+// NT 4.0, 2000 and XP keep the volume control in the system folder, not the Windows one.
+class LauncherWithTheVolumeControlInTheSystemFolder : public LauncherWithoutVolumeControl {
+  protected:
+    LauncherWithTheVolumeControlInTheSystemFolder()
+        : LauncherWithoutVolumeControl(SystemFolder() + L"\\SNDVOL32.EXE") {}
+    static std::wstring SystemFolder() {
+        std::array<wchar_t, MAX_PATH + 1> buffer{};
+        const UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+        return std::wstring(buffer.data(), length);
+    }
+};
+
+TEST_F(LauncherWithTheVolumeControlInTheSystemFolder,
+       StartsThatOneAndBringsRecordingControlInFront) {
+    StartLauncher();
+    const LauncherRun run = WaitForLauncher(kGivesUpBy);
+
+    ASSERT_TRUE(run.ended) << Describe(run) << "\n" << log_.Brief();
+    const DWORD volume = StartedVolumeControl();
+    ASSERT_NE(volume, 0U) << "the launcher starts the system folder's volume control\n"
+                          << log_.Brief();
+    HWND recording = FindTopLevel(kRecordingControlTitle, volume, true);
+    ASSERT_NE(recording, nullptr) << Describe(run) << "\n" << log_.Brief();
+    EXPECT_TRUE(WaitUntil([&] { return IsForeground(recording); }))
+        << "in front: " << DescribeWindow(GetForegroundWindow()) << "\n"
+        << log_.Brief();
+    EXPECT_EQ(log_.TypedKeyDowns(volume), kRecordingKeyDowns) << log_.Brief();
+}
 
 TEST_F(LauncherWithoutVolumeControl, EndsQuietlyWithoutShowingAnyWindow) {
     ASSERT_FALSE(FileExists(InstalledVolumeControlPath()));

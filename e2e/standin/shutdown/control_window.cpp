@@ -1,7 +1,7 @@
 #include "e2e/standin/shutdown/control_window.h"
 
-#include <string>
 #include <memory>
+#include <string>
 
 #include "e2e/standin/key_logger.h"
 #include "e2e/standin/shutdown/protocol.h"
