@@ -24,6 +24,19 @@ bool OldestModeAsked() {
 
 std::string Ansi(std::u16string_view text) { return ToAnsi(text); }
 
+// A window class of this program, in the W or A form of the structure.
+template <typename WindowClass, typename Name>
+WindowClass ClassOf(Name name, WNDPROC proc, int windowExtra, HCURSOR cursor) {
+    WindowClass wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = proc;
+    wc.cbWndExtra = windowExtra;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = cursor;
+    wc.lpszClassName = name;
+    return wc;
+}
+
 }  // namespace
 
 SystemFunctions::SystemFunctions() : oldest_(OldestModeAsked()) {
@@ -63,24 +76,12 @@ ATOM SystemFunctions::RegisterNewClass(const char* name, WNDPROC proc, int windo
                                        HCURSOR cursor) const {
     if (wide_) {
         const std::u16string wideName = FromAnsi(name);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = proc;
-        wc.cbWndExtra = windowExtra;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = cursor;
-        wc.lpszClassName = Wide(wideName);
+        const auto wc = ClassOf<WNDCLASSEXW>(Wide(wideName), proc, windowExtra, cursor);
         return RegisterClassExW(&wc);
     }
     // RegisterClassExA is there on 95 and NT 4.0 alike; the class makes the window's
     // messages ANSI, so every call on it below takes the A form too.
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.cbWndExtra = windowExtra;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = cursor;
-    wc.lpszClassName = name;
+    const auto wc = ClassOf<WNDCLASSEXA>(name, proc, windowExtra, cursor);
     return RegisterClassExA(&wc);
 }
 
