@@ -80,9 +80,10 @@ const Environment& Env() { return Mutable(); }
 
 std::wstring ExePath(const std::wstring& fileName) { return Env().exeDir + L"\\" + fileName; }
 
-bool OldestWindowsMode() {
+bool ProgramsUseAnsiForms() {
     const char* mode = std::getenv("QUINTARO_OLDEST_WINDOWS");
-    return mode != nullptr && mode[0] != '\0' && std::string(mode) != "0";
+    const bool oldest = mode != nullptr && mode[0] != '\0' && std::string(mode) != "0";
+    return oldest || (GetVersion() & 0x80000000u) != 0;
 }
 
 bool FileExists(const std::wstring& path) {

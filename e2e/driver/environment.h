@@ -26,8 +26,10 @@ const Environment& Env();
 // A program from the exe folder; the path is returned whether or not it exists.
 std::wstring ExePath(const std::wstring& fileName);
 bool FileExists(const std::wstring& path);
-// Whether the programs run in their oldest-Windows test mode (QUINTARO_OLDEST_WINDOWS).
-bool OldestWindowsMode();
+// Whether the programs take the A functions, as on Windows 95 to ME: in their
+// oldest-Windows test mode (QUINTARO_OLDEST_WINDOWS), or on a Windows (a Wine prefix)
+// that reports itself as one of those.
+bool ProgramsUseAnsiForms();
 // A new empty folder under the run's scratch folder, named after `label` plus a
 // counter, as the system reports its full path.
 std::wstring NewScratchFolder(const std::wstring& label);

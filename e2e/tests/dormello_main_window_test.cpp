@@ -110,11 +110,9 @@ TEST_F(DormelloMainWindowTest, AnAmpersandInTheKeyOrTheCommandLineIsShownAsItIs)
     const std::wstring status = std::wstring(kStatusPrefix) + L"&\r\nfrom Command Line '&b,false'";
     const auto texts = StaticTexts(main);
     EXPECT_EQ(std::count(texts.begin(), texts.end(), std::wstring(kCredits)), 1) << Joined(texts);
-    // Through the A functions, on a Windows that reports itself as 95 to ME or in the
-    // oldest mode, the window's class is an ANSI one; the texts above read the same.
-    const bool reports9x = (GetVersion() & 0x80000000u) != 0;
-    RecordProperty("windows_reports_9x", reports9x ? 1 : 0);
-    EXPECT_EQ(IsWindowUnicode(main) == FALSE, OldestWindowsMode() || reports9x);
+    // Through the A functions the window's class is an ANSI one; the texts above read
+    // the same either way.
+    EXPECT_EQ(IsWindowUnicode(main) == FALSE, ProgramsUseAnsiForms());
     const auto label = FindControl(main, status);
     ASSERT_TRUE(label.has_value()) << Joined(texts);
     Screenshot(L"dormello_main_window_ampersand", main);

@@ -283,9 +283,9 @@ TEST_F(DormelloOptions,
     // once the focus has moved, they were handled.
     ASSERT_TRUE(
         TypeWhenForeground(dialog_, {Letter(L's'), Key(VK_HOME), Chord{{VK_SHIFT}, VK_END}}));
-    // Unicode packets are NT's: through the A functions of the oldest mode, the system
-    // hands the text box the code page's '?' for the character before the program sees it.
-    if (!OldestWindowsMode()) {
+    // Unicode packets are NT's: through the A functions, the system hands the text box
+    // the code page's '?' for the character before the program sees it.
+    if (!ProgramsUseAnsiForms()) {
         INPUT packet[2]{};
         for (int i = 0; i < 2; ++i) {
             packet[i].type = INPUT_KEYBOARD;
