@@ -39,12 +39,13 @@ WindowClass ClassOf(Name name, WNDPROC proc, int windowExtra, HCURSOR cursor) {
 
 }  // namespace
 
-SystemFunctions::SystemFunctions() : oldest_(OldestModeAsked()) {
+SystemFunctions::SystemFunctions() {
+    const bool oldest = OldestModeAsked();
     // The high bit of GetVersion is set on Windows 95, 98 and ME.
     const bool nt = (GetVersion() & 0x80000000u) == 0;
-    wide_ = nt && !oldest_;
-    lowLevelHooks = nt && !oldest_;
-    if (oldest_) return;
+    wide_ = nt && !oldest;
+    lowLevelHooks = nt && !oldest;
+    if (oldest) return;
     // Both are loaded in every process that has a window: no search path is asked.
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     HMODULE user32 = GetModuleHandleA("user32.dll");
@@ -111,18 +112,6 @@ HWND SystemFunctions::NewControl(const char* windowClass, std::u16string_view te
     }
     return CreateWindowExA(0, windowClass, Ansi(text).c_str(), style, place.left, place.top, width,
                            height, parent, menu, GetModuleHandleA(nullptr), nullptr);
-}
-
-LRESULT SystemFunctions::DefaultProc(HWND window, UINT message, WPARAM wparam,
-                                     LPARAM lparam) const {
-    return wide_ ? DefWindowProcW(window, message, wparam, lparam)
-                 : DefWindowProcA(window, message, wparam, lparam);
-}
-
-LRESULT SystemFunctions::DefaultDialogProc(HWND window, UINT message, WPARAM wparam,
-                                           LPARAM lparam) const {
-    return wide_ ? DefDlgProcW(window, message, wparam, lparam)
-                 : DefDlgProcA(window, message, wparam, lparam);
 }
 
 LRESULT SystemFunctions::SendTo(HWND window, UINT message, WPARAM wparam, LPARAM lparam) const {

@@ -23,8 +23,6 @@ class SystemFunctions {
   public:
     SystemFunctions();
 
-    // Whether the oldest-Windows test mode is on.
-    bool Oldest() const { return oldest_; }
     // Whether the W forms are used (NT, and not the oldest mode).
     bool WideForms() const { return wide_; }
 
@@ -58,8 +56,6 @@ class SystemFunctions {
     // A child control of a system class ("BUTTON", "EDIT", "STATIC").
     HWND NewControl(const char* windowClass, std::u16string_view text, DWORD style,
                     const RECT& place, HWND parent, int id) const;
-    LRESULT DefaultProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) const;
-    LRESULT DefaultDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) const;
     LRESULT SendTo(HWND window, UINT message, WPARAM wparam, LPARAM lparam) const;
     BOOL PostTo(HWND window, UINT message, WPARAM wparam, LPARAM lparam) const;
     // A window's text; with `most`, at most that many characters are read.
@@ -81,7 +77,6 @@ class SystemFunctions {
   private:
     ATOM RegisterNewClass(const char* name, WNDPROC proc, int windowExtra, HCURSOR cursor) const;
 
-    bool oldest_ = false;
     bool wide_ = true;
 };
 
