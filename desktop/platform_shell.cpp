@@ -23,10 +23,11 @@ bool PlatformShell::PostKeystrokes(WindowHandle target, std::u16string_view keys
     return PostStrokes(ParseKeyString(keys), target);
 }
 
-TitledWindow PlatformShell::FindWindowTitled(std::span<const std::u16string_view> titles) {
+TitledWindow PlatformShell::FindWindowTitled(std::span<const std::u16string_view> titles,
+                                             DesktopLook /*look*/) {
     for (std::size_t title = 0; title < titles.size(); ++title) {
         const WindowHandle handle = FindWindowA(titles[title]);
-        if (handle > 0) return {handle, title};
+        if (handle > 0) return {handle, title, Now()};
     }
     return {};
 }

@@ -41,7 +41,13 @@ inline constexpr int kNormalFocus = 1;
 struct TitledWindow {
     WindowHandle handle = 0;
     std::size_t title = 0;
+    // The last moment the window was known not to exist or to have none of the titles:
+    // until then the user cannot have seen it under one.
+    Millis untitledAt{0};
 };
+
+// What a title search looks at: every window, or what changed since the last look.
+enum class DesktopLook { Whole, Changes };
 
 class PlatformShell {
   public:
@@ -55,9 +61,17 @@ class PlatformShell {
     virtual WindowHandle FindWindowA(std::u16string_view title) = 0;
     // The first of `titles` that some top-level window has, and the topmost window with
     // that title (whole, ignoring case); handle 0 when none has. Made for a caller that
-    // looks all day: one pass over the windows for all the titles, and where the system
-    // reports no renames a title read up to 2 s earlier may stand in for reading it again.
-    virtual TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles);
+    // looks all day. A look at the Changes reads only the windows the system reported
+    // changed since the last look, those found before, and the window in front; a Whole
+    // one lists every window as well, but where the system reports no renames it reads a
+    // title read some seconds ago again only now and then, so a window renamed behind the
+    // others may be found late (its untitledAt then says so).
+    virtual TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles,
+                                          DesktopLook look = DesktopLook::Whole);
+    // Whether the system has been seen to report renames, shows and changes of the
+    // foreground to this program, and never seen to miss one: then a watcher need look
+    // on its own only now and then, to be safe.
+    virtual bool ReportsEveryChange() { return false; }
 
     // Types into the window that has the focus. Parses first: a malformed string
     // throws DesktopError before anything is typed. With `wait` it returns only once

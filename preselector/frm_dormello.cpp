@@ -68,12 +68,16 @@ const desktop::FormLayout kLayout{
 // Tried in this order, so the English title wins when both exist.
 constexpr std::u16string_view kDialogTitles[] = {u"Shut Down Windows", u"Windows beenden"};
 
-// Between looks the watcher sleeps until the desktop changes; this re-check covers an
-// event the system failed to deliver.
+// Between looks the watcher sleeps until the desktop changes; this re-check finds what
+// the system does not report (Wine reports window creation alone; 95 reports nothing).
 constexpr desktop::Millis kRecheck{250};
+// Where every change has been seen reported, a re-check only guards against one lost.
+constexpr desktop::Millis kSafetyRecheck{15000};
 // A dialog usually takes the focus a few to a few tens of milliseconds after it is
-// shown, and no event says when: look that often for the first kRecheck, then less.
+// shown, and no event need say when: look that often for the first kRecheck, then
+// still briskly for the rest of its first moments, as one may be brought forward late.
 constexpr desktop::Millis kFocusLook{2};
+constexpr desktop::Millis kBriskLook{8};
 // How long after it could first have been seen a dialog may still come to the front and
 // get its key. Dialogs that take the front do so within tens of milliseconds of being
 // shown; one that comes later was most likely brought there by the user, who may have
@@ -146,10 +150,22 @@ void frmDormello::cmdHide_Click() { Window().SetVisible(false); }
 
 void frmDormello::cmdMinimise_Click() { Window().Minimise(); }
 
-desktop::WindowHandle frmDormello::LookForShutdownDialog() {
-    const auto found = Shell().FindWindowTitled(kDialogTitles);
+desktop::Millis frmDormello::RecheckInterval() {
+    return Shell().ReportsEveryChange() ? kSafetyRecheck : kRecheck;
+}
+
+desktop::Millis frmDormello::UntilRecheck() {
+    if (!lastWholeLook_) return desktop::Millis{0};
+    return std::max(*lastWholeLook_ + RecheckInterval() - Shell().Now(), desktop::Millis{0});
+}
+
+desktop::TitledWindow frmDormello::LookForShutdownDialog() {
+    const bool whole = UntilRecheck() <= desktop::Millis{0};
+    if (whole) lastWholeLook_ = Shell().Now();
+    const auto found = Shell().FindWindowTitled(
+        kDialogTitles, whole ? desktop::DesktopLook::Whole : desktop::DesktopLook::Changes);
     if (found.handle > 0) app_.g.FoundTitle = kDialogTitles[found.title];
-    return found.handle;
+    return found;
 }
 
 bool frmDormello::Answered(desktop::WindowHandle dialog) const {
@@ -185,8 +201,8 @@ void frmDormello::AnswerWhileFresh(desktop::WindowHandle dialog, Look unseen) {
     // appearing, or `unseen` is old and its time is up anyway, or a window of ours held
     // the watcher meanwhile, which the test below catches.
     UserPresses presses(shell);
-    desktop::RecheckPacing pacing(kFocusLook, kRecheck, kRecheck);
-    while (LookForShutdownDialog() == dialog) {
+    desktop::RecheckPacing pacing(kFocusLook, kBriskLook, kRecheck);
+    while (LookForShutdownDialog().handle == dialog) {
         // One of our own modal windows (the options dialog, the exit question) was up
         // since the dialog could last not have been there: the watcher was not looking,
         // and the user may have chosen in the dialog meanwhile. As that window closes the
@@ -230,17 +246,21 @@ void frmDormello::RunWatcher() {
     while (true) {
         shell.PumpEvents();
         g.FoundTitle.clear();
-        desktop::WindowHandle dialog = 0;
+        desktop::TitledWindow found;
         while (g.FoundTitle.empty()) {
             shell.PumpEvents();
             const Look look = LookNow();
-            dialog = LookForShutdownDialog();
+            found = LookForShutdownDialog();
             shell.PumpEvents();
             if (g.FoundTitle.empty()) {
                 unseen = look;
-                shell.WaitForDesktopChange(kRecheck);
+                shell.WaitForDesktopChange(UntilRecheck());
             }
         }
+        // A window that took the title while the watcher was not reading its title (an
+        // unreported rename behind the others) may have been seen since then.
+        unseen.at = std::min(unseen.at, found.untitledAt);
+        const desktop::WindowHandle dialog = found.handle;
         shell.PumpEvents();
         shell.PumpEvents();
         if (!Answered(dialog)) {
@@ -251,8 +271,8 @@ void frmDormello::RunWatcher() {
         // Wait for this appearance to go, looking as the search looks, so the two never
         // disagree about it; a dialog reopened meanwhile has a new handle and is a new
         // appearance.
-        desktop::RecheckPacing pacing(kRecheck);
-        for (Look look = LookNow(); LookForShutdownDialog() == dialog; look = LookNow()) {
+        desktop::RecheckPacing pacing(desktop::Millis{4}, RecheckInterval());
+        for (Look look = LookNow(); LookForShutdownDialog().handle == dialog; look = LookNow()) {
             unseen = look;
             shell.PumpEvents();
             shell.WaitForDesktopChange(pacing.Next());

@@ -2,6 +2,7 @@
 // The main window: which key is in force and where it came from, the buttons, and the
 // watcher, which runs inside it from its first activation until the program ends.
 #include <deque>
+#include <optional>
 
 #include "desktop/form.h"
 #include "desktop/platform_shell.h"
@@ -34,9 +35,14 @@ class frmDormello : public desktop::Form {
     void cmdMinimise_Click();
 
   private:
-    // The shutdown dialog's handle when a window with either title exists; sets
-    // FoundTitle to the title it was found under.
-    desktop::WindowHandle LookForShutdownDialog();
+    // The shutdown dialog when a window with either title exists; sets FoundTitle to the
+    // title it was found under. A look over the whole desktop when a re-check is due, else
+    // at what changed.
+    desktop::TitledWindow LookForShutdownDialog();
+    // How often the watcher looks over the whole desktop on its own: often where the
+    // system leaves changes unreported, seldom where it has been seen to report them all.
+    desktop::Millis RecheckInterval();
+    desktop::Millis UntilRecheck();
     // A look at the desktop: when, and how many modal windows the program had put up.
     struct Look {
         desktop::Millis at{0};
@@ -54,6 +60,7 @@ class frmDormello : public desktop::Form {
     // The dialogs most recently answered. A window keeps its handle while it exists, so
     // a handle seen again is the same appearance, never a new one.
     std::deque<desktop::WindowHandle> answered_;
+    std::optional<desktop::Millis> lastWholeLook_;
 };
 
 }  // namespace preselector

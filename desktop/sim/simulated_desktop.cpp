@@ -144,6 +144,11 @@ Step FocusWindow(const std::u16string& title) {
             [=](SimulatedDesktop& d) { d.Focus(title); }};
 }
 
+Step RenameWindow(const std::u16string& from, const std::u16string& to) {
+    return {"rename \"" + common::ToUtf8(from) + "\" to \"" + common::ToUtf8(to) + "\"",
+            [=](SimulatedDesktop& d) { d.Rename(from, to); }};
+}
+
 Step ClickWindow(const std::u16string& title) {
     return {"the user clicks \"" + common::ToUtf8(title) + "\"", [=](SimulatedDesktop& d) {
                 d.UserInput();
@@ -308,7 +313,9 @@ void SimulatedDesktop::AdvanceScript() {
     Step& step = script_[nextStep_++];
     now_ += step.delay;
     step.delay = Millis{0};
+    stepUnreported_ = step.unreported;
     step.apply(*this);
+    stepUnreported_ = false;
 }
 
 // ---- Other programs' windows ------------------------------------------------------------
@@ -317,12 +324,22 @@ WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int ta
     const WindowHandle handle = nextHandle_++;
     // Every window belongs to a program: one of its own unless it is said whose.
     windows_.push_back({handle, std::move(title), task == 0 ? nextTask_++ : task, look});
+    Notify(DesktopChange::Created, handle);
+    if (look != Look::Hidden) Notify(DesktopChange::Shown, handle);
     if (takeFocus) TakeFront(handle);
     return handle;
 }
 
+void SimulatedDesktop::Notify(DesktopChange change, WindowHandle window) {
+    if (stepUnreported_ || Ours(window)) return;
+    if (!reportsAll_ && change != DesktopChange::Created) return;
+    search_.Reported(change, window);
+    woke_ = true;
+}
+
 void SimulatedDesktop::TakeFront(WindowHandle window) {
     if (foreground_ != 0 && foreground_ != window) focusHistory_.push_back(foreground_);
+    if (foreground_ != window) Notify(DesktopChange::Foreground, window);
     foreground_ = window;
     // The window in front is on top: the title search finds it before its namesakes.
     const auto it = std::ranges::find(windows_, window, &Window::handle);
@@ -348,6 +365,7 @@ void SimulatedDesktop::HandFrontOn(WindowHandle window) {
         focusHistory_.pop_back();
         if (previous != window && CanHaveFront(previous)) foreground_ = previous;
     }
+    if (foreground_ != 0) Notify(DesktopChange::Foreground, foreground_);
 }
 
 void SimulatedDesktop::Close(std::u16string_view title) {
@@ -357,6 +375,7 @@ void SimulatedDesktop::Close(std::u16string_view title) {
 }
 
 void SimulatedDesktop::Close(WindowHandle window) {
+    Notify(DesktopChange::Destroyed, window);
     std::erase_if(windows_, [&](const Window& w) { return w.handle == window; });
     HandFrontOn(window);
     std::erase(focusHistory_, window);
@@ -366,6 +385,7 @@ void SimulatedDesktop::Rename(std::u16string_view from, std::u16string to) {
     for (auto& w : windows_) {
         if (SameText(w.title, from)) {
             w.title = std::move(to);
+            Notify(DesktopChange::Renamed, w.handle);
             return;
         }
     }
@@ -376,6 +396,7 @@ void SimulatedDesktop::Rename(WindowHandle window, std::u16string to) {
     for (auto& w : windows_) {
         if (w.handle == window) {
             w.title = std::move(to);
+            Notify(DesktopChange::Renamed, window);
             return;
         }
     }
@@ -391,7 +412,9 @@ void SimulatedDesktop::Focus(std::u16string_view title) {
 void SimulatedDesktop::Reveal(std::u16string_view title, bool takeFocus) {
     for (auto& w : windows_) {
         if (!SameText(w.title, title)) continue;
+        const bool wasHidden = w.look == Look::Hidden;
         w.look = Look::Shown;
+        if (wasHidden) Notify(DesktopChange::Shown, w.handle);
         if (takeFocus) TakeFront(w.handle);
         return;
     }
@@ -524,12 +547,34 @@ WindowHandle SimulatedDesktop::FindWindowA(std::u16string_view title) {
     return w == nullptr ? 0 : w->handle;
 }
 
-TitledWindow SimulatedDesktop::FindWindowTitled(std::span<const std::u16string_view> titles) {
+TitledWindow SimulatedDesktop::FindWindowTitled(std::span<const std::u16string_view> titles,
+                                                DesktopLook look) {
+    return search_.Find(titles, look, Now());
+}
+
+std::vector<WindowHandle> SimulatedDesktop::TopLevelWindows() {
+    std::vector<WindowHandle> topmostFirst;
+    for (auto w = windows_.rbegin(); w != windows_.rend(); ++w) topmostFirst.push_back(w->handle);
+    windowVisits_ += static_cast<int>(topmostFirst.size());
+    return topmostFirst;
+}
+
+std::optional<std::u16string> SimulatedDesktop::FoldedTitle(WindowHandle window,
+                                                            std::size_t longest) {
+    ++windowVisits_;
     // Titles read as the system holds them, in UTF-16: no code page on the way.
-    for (std::size_t title = 0; title < titles.size(); ++title) {
-        if (const auto* w = WindowTitled(titles[title])) return {w->handle, title};
-    }
-    return {};
+    const auto w = std::ranges::find(windows_, window, &Window::handle);
+    if (w == windows_.end()) return std::nullopt;
+    return UpperCase(std::u16string_view(w->title).substr(0, longest));
+}
+
+bool SimulatedDesktop::Visible(WindowHandle window) {
+    const auto w = std::ranges::find(windows_, window, &Window::handle);
+    return w != windows_.end() && w->look != Look::Hidden;
+}
+
+bool SimulatedDesktop::Ours(WindowHandle window) {
+    return std::ranges::find(windows_, window, &Window::handle) == windows_.end();
 }
 
 void SimulatedDesktop::PumpEvents() {
@@ -693,9 +738,9 @@ bool SimulatedDesktop::WaitForDesktopChange(Millis limit) {
             return false;
         }
         left -= step.delay;
-        const bool reported = !step.unreported;
+        woke_ = false;
         AdvanceScript();
-        if (reported || !pending_.empty()) return true;
+        if (woke_ || !pending_.empty()) return true;
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include "desktop/platform_shell.h"
 #include "desktop/tick_clock.h"
+#include "desktop/window_search.h"
 
 namespace desktop::sim {
 
@@ -30,8 +31,8 @@ struct Step {
     std::string description;
     std::function<void(SimulatedDesktop&)> apply;
     Millis delay{0};
-    // Wakes no WaitForDesktopChange: the program notices only when it looks again, as
-    // with the changes Wine does not report (all but window creation).
+    // Reports nothing and wakes no WaitForDesktopChange: the program notices only when it
+    // looks again, as with a change the system failed to report.
     bool unreported = false;
     Step After(Millis d) && {
         delay = d;
@@ -49,6 +50,8 @@ Step OpenWindow(const std::u16string& title, bool takeFocus = true, int task = 0
 Step OpenHiddenWindow(const std::u16string& title, bool takeFocus = false);
 Step ShowWindow(const std::u16string& title, bool takeFocus = true);
 Step CloseWindow(const std::u16string& title);
+// Its program retitles the window.
+Step RenameWindow(const std::u16string& from, const std::u16string& to);
 // A program brings its window to the front.
 Step FocusWindow(const std::u16string& title);
 // The user clicks another program's window, which comes to the front.
@@ -87,12 +90,16 @@ struct KeysTyped {
     Millis at{0};
 };
 
-class SimulatedDesktop : public PlatformShell {
+class SimulatedDesktop : public PlatformShell, private WindowSearch::System {
   public:
     SimulatedDesktop();
     ~SimulatedDesktop() override;
 
     // ---- Set-up -------------------------------------------------------------------
+    // Of other programs' changes only window creation is reported, as under Wine 8 (and
+    // nothing at all, as on Windows 95, with every step made Unreported). By default
+    // every creation, show, hide, rename, destruction and change of foreground is.
+    void ReportCreationOnly() { reportsAll_ = false; }
     void SetCommandLine(std::u16string text) { commandLine_ = std::move(text); }
     // The current directory as the program sees it, e.g. u"C:\\TOOLS".
     void SetCurrentDirectory(std::u16string path) { currentDirectory_ = std::move(path); }
@@ -152,6 +159,9 @@ class SimulatedDesktop : public PlatformShell {
     const std::vector<std::u16string>& Activations() const { return activations_; }
     int Beeps() const { return beeps_; }
     int Waits() const { return waits_; }
+    // How much the program asked about other programs' windows: one for each title read
+    // and for each window listed.
+    int WindowVisits() const { return windowVisits_; }
     bool ScriptDone() const { return nextStep_ >= script_.size(); }
     std::u16string ForegroundTitle() const;
     Millis Clock() const { return now_; }
@@ -166,7 +176,9 @@ class SimulatedDesktop : public PlatformShell {
 
     // ---- PlatformShell ------------------------------------------------------------
     WindowHandle FindWindowA(std::u16string_view title) override;
-    TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles) override;
+    TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles,
+                                  DesktopLook look) override;
+    bool ReportsEveryChange() override { return search_.ReportsEveryChange(); }
     void PumpEvents() override;
     std::u16string UpperCase(std::u16string_view text) override;
     bool AnsiCodePageHolds(std::u16string_view text) override;
@@ -204,6 +216,16 @@ class SimulatedDesktop : public PlatformShell {
     void RunModalLoop(Form& form) override;
 
   private:
+    // ---- WindowSearch::System: what the title search reads ------------------------
+    std::vector<WindowHandle> TopLevelWindows() override;
+    std::optional<std::u16string> FoldedTitle(WindowHandle window, std::size_t longest) override;
+    std::u16string Folded(std::u16string_view text) override { return UpperCase(text); }
+    WindowHandle Foreground() override { return foreground_; }
+    bool Visible(WindowHandle window) override;
+    bool Ours(WindowHandle window) override;
+    // Reports a change of another program's window, as far as this desktop reports it.
+    void Notify(DesktopChange change, WindowHandle window);
+
     class SimFormWindow;
     struct Window {
         WindowHandle handle;
@@ -276,6 +298,11 @@ class SimulatedDesktop : public PlatformShell {
     std::vector<std::u16string> activations_;
     int beeps_ = 0;
     int waits_ = 0;
+    int windowVisits_ = 0;
+    bool reportsAll_ = true;
+    bool stepUnreported_ = false;
+    bool woke_ = false;  // a change was reported during the step being applied
+    WindowSearch search_{*this};
     bool endedItself_ = false;
     Millis now_{0};
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -19,7 +20,7 @@ constexpr std::size_t kRoundTripsPerKeyEvent = 4;
 
 // WinEvent and hook callbacks carry no context; the process has a single shell.
 bool desktopChanged = false;
-bool windowRenamed = false;
+WindowSearch* reportsTo = nullptr;
 int userPresses = 0;
 
 // Low-level hooks run on this thread while it pumps or waits for messages.
@@ -45,15 +46,38 @@ LRESULT CALLBACK OnMouseInput(int code, WPARAM message, LPARAM event) {
     return CallNextHookEx(nullptr, code, message, event);
 }
 
+std::optional<DesktopChange> ChangeOf(DWORD event) {
+    switch (event) {
+        case EVENT_OBJECT_CREATE:
+            return DesktopChange::Created;
+        case EVENT_OBJECT_DESTROY:
+            return DesktopChange::Destroyed;
+        case EVENT_OBJECT_SHOW:
+            return DesktopChange::Shown;
+        case EVENT_OBJECT_HIDE:
+            return DesktopChange::Hidden;
+        case EVENT_OBJECT_NAMECHANGE:
+            return DesktopChange::Renamed;
+        case EVENT_SYSTEM_FOREGROUND:
+            return DesktopChange::Foreground;
+        default:
+            return std::nullopt;
+    }
+}
+
 // Wine 8 raises EVENT_OBJECT_CREATE alone (no show, hide, rename, destroy or foreground
-// events), so callers re-check at a pace of their own choosing as well.
+// events), so callers re-check at a pace of their own choosing as well; the title search
+// learns from what arrives which changes it may wait for.
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
                          DWORD) {
     if (object != OBJID_WINDOW || child != CHILDID_SELF) return;
     // Controls inside other programs' windows come and go too; only top-level ones count.
     if (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) return;
     desktopChanged = true;
-    if (event == EVENT_OBJECT_NAMECHANGE) windowRenamed = true;
+    const auto change = ChangeOf(event);
+    if (window != nullptr && change && reportsTo != nullptr) {
+        reportsTo->Reported(*change, HandleToLong(window));
+    }
 }
 
 Win32FormWindow& WindowOf(Form& form) { return static_cast<Win32FormWindow&>(form.Window()); }
@@ -83,7 +107,8 @@ HWND ToHwnd(WindowHandle window) { return static_cast<HWND>(LongToHandle(window)
 
 }  // namespace
 
-Win32Shell::Win32Shell(const SystemFunctions& system) : system_(system), titles_(system) {
+Win32Shell::Win32Shell(const SystemFunctions& system)
+    : system_(system), windows_(system), search_(windows_) {
     // Layouts are in twips: the forms scale to the display themselves. Before Vista every
     // program is DPI-aware; from Vista on the manifest says so too.
     if (system_.SetProcessDPIAware != nullptr) system_.SetProcessDPIAware();
@@ -99,6 +124,7 @@ Win32Shell::Win32Shell(const SystemFunctions& system) : system_(system), titles_
     // first wait goes unseen. Without the hooks (95, NT 4.0 before SP6) the waiters'
     // own re-checks find every change, as they find the ones Wine does not report.
     if (system_.SetWinEventHook == nullptr) return;
+    reportsTo = &search_;
     const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
     windowHook_ = system_.SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_HIDE, nullptr,
                                           OnWinEvent, 0, 0, flags);
@@ -113,6 +139,7 @@ Win32Shell::Win32Shell(const SystemFunctions& system) : system_(system), titles_
 
 Win32Shell::~Win32Shell() {
     CountUserPresses(false);
+    reportsTo = nullptr;
     for (HWINEVENTHOOK hook : {foregroundHook_, renameHook_, windowHook_}) {
         if (hook != nullptr) system_.UnhookWinEvent(hook);
     }
@@ -125,9 +152,9 @@ WindowHandle Win32Shell::FindWindowA(std::u16string_view title) {
     return HandleToLong(::FindWindowA(nullptr, ToAnsi(title).c_str()));
 }
 
-TitledWindow Win32Shell::FindWindowTitled(std::span<const std::u16string_view> titles) {
-    if (std::exchange(windowRenamed, false)) titles_.Forget();
-    return titles_.Find(titles, Now());
+TitledWindow Win32Shell::FindWindowTitled(std::span<const std::u16string_view> titles,
+                                          DesktopLook look) {
+    return search_.Find(titles, look, Now());
 }
 
 bool Win32Shell::TypeStrokes(const KeySequence& strokes, bool wait, WindowHandle onlyInto) {

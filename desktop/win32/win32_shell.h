@@ -7,9 +7,10 @@
 
 #include "desktop/platform_shell.h"
 #include "desktop/tick_clock.h"
+#include "desktop/win32/desktop_windows.h"
 #include "desktop/win32/form_window.h"
 #include "desktop/win32/system_functions.h"
-#include "desktop/win32/window_titles.h"
+#include "desktop/window_search.h"
 
 namespace desktop::win32 {
 
@@ -22,7 +23,9 @@ class Win32Shell final : public PlatformShell, private FormHost {
     ~Win32Shell() override;
 
     WindowHandle FindWindowA(std::u16string_view title) override;
-    TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles) override;
+    TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles,
+                                  DesktopLook look) override;
+    bool ReportsEveryChange() override { return search_.ReportsEveryChange(); }
     void PumpEvents() override;
     void Beep() override;
     std::u16string CommandLineText() override;
@@ -80,7 +83,8 @@ class Win32Shell final : public PlatformShell, private FormHost {
     const SystemFunctions& system_;
     TickClock tickClock_;
     HWND toolkit_ = nullptr;
-    WindowTitles titles_;
+    DesktopWindows windows_;
+    WindowSearch search_;
     HWINEVENTHOOK windowHook_ = nullptr;
     HWINEVENTHOOK renameHook_ = nullptr;
     HWINEVENTHOOK foregroundHook_ = nullptr;
