@@ -148,9 +148,12 @@ class PlatformShell {
     virtual int WindowTask(WindowHandle window) = 0;
 
     // ---- Waiting without spinning ------------------------------------------------
-    // Blocks until a top-level window of another program is created, shown, hidden,
-    // renamed or destroyed, the foreground changes, this program has events pending,
-    // or `limit` passes. Returns false only at the limit. Runs no events itself.
+    // Blocks until the system reports a change of another program's top-level windows,
+    // this program has events pending, or `limit` passes. Once FindWindowTitled has been
+    // used, only changes that may change what it finds count: the foreground changes, a
+    // window is renamed or made with one of the titles last looked for, or one found
+    // under them is shown, hidden or destroyed. Returns false only at the limit. Runs no
+    // events itself.
     virtual bool WaitForDesktopChange(Millis limit) = 0;
     // Until the started task waits for input; false at the limit.
     virtual bool WaitForInputIdle(int task, Millis limit) = 0;

@@ -6,6 +6,8 @@ namespace desktop {
 
 std::optional<WindowSearch::Kind> WindowSearch::KindOf(DesktopChange change) {
     switch (change) {
+        case DesktopChange::Created:
+            return kCreate;
         case DesktopChange::Renamed:
             return kRename;
         case DesktopChange::Shown:
@@ -17,9 +19,40 @@ std::optional<WindowSearch::Kind> WindowSearch::KindOf(DesktopChange change) {
     }
 }
 
-void WindowSearch::Reported(DesktopChange change, WindowHandle window) {
+namespace {
+
+unsigned Bit(DesktopChange change) { return 1U << static_cast<unsigned>(change); }
+
+}  // namespace
+
+bool WindowSearch::Reported(DesktopChange change, WindowHandle window, Millis now) {
     if (const auto kind = KindOf(change)) seen_[*kind] = true;
-    reports_.emplace_back(change, window);
+    if (change == DesktopChange::Foreground) foregroundReported_ = true;
+    if (change == DesktopChange::Destroyed) {
+        const auto gone = known_.find(window);
+        const bool found = gone != known_.end() && Matching(gone->second.title) >= 0;
+        if (gone != known_.end()) known_.erase(gone);
+        reports_.erase(window);
+        return found;
+    }
+    reports_[window] |= Bit(change);
+    // Before the first look every change may matter to a waiter that looks on its own.
+    if (titles_.empty()) return true;
+    if (change == DesktopChange::Foreground || change == DesktopChange::Renamed) return true;
+    auto known = known_.find(window);
+    if (known == known_.end()) {
+        Read(window, now);
+        known = known_.find(window);
+    }
+    if (known == known_.end() || Matching(known->second.title) < 0) return false;
+    // Controls are made by the dozen with every dialog: only one with a title is asked
+    // whether it is one.
+    if (!system_.TopLevel(window)) {
+        known_.erase(known);
+        reports_.erase(window);
+        return false;
+    }
+    return true;
 }
 
 bool WindowSearch::ReportsEveryChange() const {
@@ -28,14 +61,14 @@ bool WindowSearch::ReportsEveryChange() const {
 }
 
 bool WindowSearch::ReportedSinceLastLook(DesktopChange change, WindowHandle window) const {
-    return std::ranges::any_of(reports_, [&](const auto& report) {
-        return report.first == change && (window == 0 || report.second == window);
-    });
+    if (change == DesktopChange::Foreground) return foregroundReported_;
+    const auto reports = reports_.find(window);
+    return reports != reports_.end() && (reports->second & Bit(change)) != 0;
 }
 
 void WindowSearch::JudgeSuspects() {
-    constexpr DesktopChange kReportOf[] = {DesktopChange::Renamed, DesktopChange::Shown,
-                                           DesktopChange::Foreground};
+    constexpr DesktopChange kReportOf[] = {DesktopChange::Created, DesktopChange::Renamed,
+                                           DesktopChange::Shown, DesktopChange::Foreground};
     for (const auto& suspect : suspects_) {
         // Any report of the foreground will do: it may have moved on meanwhile.
         const WindowHandle window = suspect.kind == kForeground ? 0 : suspect.window;
@@ -64,13 +97,13 @@ void WindowSearch::Read(WindowHandle window, Millis now) {
         known.rank = nextNewRank_--;
         // Before the program's first look every window is as good as new. After it, one
         // whose creation was reported did not exist at the last look, and any other was
-        // missing from the last whole one.
+        // missing from the last listing.
         if (!looked_) {
             known.untitledAt = now;
         } else if (ReportedSinceLastLook(DesktopChange::Created, window)) {
             known.untitledAt = lastLook_;
         } else {
-            known.untitledAt = lastWholeLook_;
+            known.untitledAt = lastListing_;
         }
     } else if (*title != known.title && !ReportedSinceLastLook(DesktopChange::Renamed, window)) {
         Suspected(kRename, window);
@@ -95,16 +128,14 @@ TitledWindow WindowSearch::Find(std::span<const std::u16string_view> titles, Des
     titles_.clear();
     for (auto title : titles) titles_.push_back(system_.Folded(title));
     JudgeSuspects();
-    for (const auto& [change, window] : reports_) {
-        if (change == DesktopChange::Destroyed) known_.erase(window);
-    }
     const WindowHandle foreground = system_.Foreground();
     if (looked_ && foreground != foreground_ && foreground != 0 &&
         !ReportedSinceLastLook(DesktopChange::Foreground, 0) && !system_.Ours(foreground)) {
         Suspected(kForeground, foreground);
     }
 
-    // What this look reads: the window in front, those reported, those found before.
+    // What this look reads: the window in front, those found before, and those reported
+    // renamed or not yet read.
     std::vector<WindowHandle> toRead;
     const auto add = [&](WindowHandle window) {
         if (window > 0 && std::ranges::find(toRead, window) == toRead.end()) {
@@ -112,21 +143,26 @@ TitledWindow WindowSearch::Find(std::span<const std::u16string_view> titles, Des
         }
     };
     add(foreground);
-    for (const auto& [change, window] : reports_) {
-        if (change != DesktopChange::Destroyed) add(window);
+    for (const auto& [window, changes] : reports_) {
+        if ((changes & Bit(DesktopChange::Renamed)) != 0 || !known_.contains(window)) add(window);
     }
     for (const auto& [window, known] : known_) {
         if (Matching(known.title) >= 0) add(window);
     }
-    const bool whole = look == DesktopLook::Whole || !looked_;
+    const bool creationReported = seen_[kCreate] && !missed_[kCreate];
+    const bool list = !looked_ || (look == DesktopLook::Whole &&
+                                   (!creationReported || now - lastListing_ >= kListEvery));
     std::vector<WindowHandle> listed;
-    if (whole) {
+    if (list) {
         // Every window new to the search, and a few whose titles are oldest.
         listed = system_.TopLevelWindows();
         std::size_t stale = 0;
         for (WindowHandle window : listed) {
             const auto known = known_.find(window);
             if (known == known_.end()) {
+                // Made since the last look, and not reported (this program's own windows
+                // never are).
+                if (looked_ && !system_.Ours(window)) Suspected(kCreate, window);
                 add(window);
             } else if (stale < kStaleReadsPerLook && now - known->second.readAt >= kTrust) {
                 add(window);
@@ -135,7 +171,7 @@ TitledWindow WindowSearch::Find(std::span<const std::u16string_view> titles, Des
         }
     }
     for (WindowHandle window : toRead) Read(window, now);
-    if (whole) {
+    if (list) {
         for (auto& [window, known] : known_) known.listed = false;
         long rank = 0;
         for (WindowHandle window : listed) {
@@ -145,22 +181,33 @@ TitledWindow WindowSearch::Find(std::span<const std::u16string_view> titles, Des
             known->second.listed = true;
         }
         std::erase_if(known_, [](const auto& entry) { return !entry.second.listed; });
-        lastWholeLook_ = now;
+        lastListing_ = now;
     }
     reports_.clear();
+    foregroundReported_ = false;
     foreground_ = foreground;
     lastLook_ = now;
     looked_ = true;
 
-    // Only windows read now can have a title: one found before was read again.
-    TitledWindow found;
-    const Known* best = nullptr;
+    // Only windows read now can have a title: one found before was read again. Namesakes
+    // are told apart by where they are now, which only a listing says.
+    std::vector<WindowHandle> matches;
     for (WindowHandle window : toRead) {
         const auto known = known_.find(window);
-        if (known == known_.end()) continue;
-        const int match = Matching(known->second.title);
-        if (match < 0) continue;
-        const auto title = static_cast<std::size_t>(match);
+        if (known != known_.end() && Matching(known->second.title) >= 0) matches.push_back(window);
+    }
+    if (matches.size() > 1 && !list) {
+        long rank = 0;
+        for (WindowHandle window : system_.TopLevelWindows()) {
+            const auto known = known_.find(window);
+            if (known != known_.end()) known->second.rank = rank++;
+        }
+    }
+    TitledWindow found;
+    const Known* best = nullptr;
+    for (WindowHandle window : matches) {
+        const auto known = known_.find(window);
+        const auto title = static_cast<std::size_t>(Matching(known->second.title));
         // The first title wins; among namesakes the topmost.
         const bool better = best == nullptr || title < found.title ||
                             (title == found.title && known->second.rank < best->rank);

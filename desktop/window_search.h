@@ -5,13 +5,14 @@
 // the wineserver), so a look reads as few titles as will do: those of the windows the
 // system reported changed since the last look, of the windows found under a title (what
 // is found has its title now), and of the window in front, so no remembered title hides a
-// dialog there. Only a whole look lists every window; it reads the ones new to it and a
-// few of the titles read longest ago, for renames the system does not report. What it
-// costs does not grow with the windows a desktop holds, only with what happens on it.
+// dialog there. Only a whole look lists every window (and where creation is reported,
+// only every kListEvery); it reads the ones new to it and a few of the titles read
+// longest ago, for renames the system does not report. What it costs does not grow with
+// the windows a desktop holds, only with what happens on it.
 //
-// It also learns which changes the system reports to this program: a report of a rename,
-// a show or a change of the foreground proves that kind is reported, and a look that
-// finds such a change no report announced proves, for good, that it is not.
+// It also learns which changes the system reports to this program: a report of a
+// creation, a rename, a show or a change of the foreground proves that kind is reported,
+// and a look that finds such a change no report announced proves, for good, that it is not.
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -19,7 +20,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "desktop/platform_shell.h"
@@ -48,28 +48,38 @@ class WindowSearch {
         virtual bool Visible(WindowHandle window) = 0;
         // One of this program's own windows, whose changes the system reports to others only.
         virtual bool Ours(WindowHandle window) = 0;
+        // Not a control inside another window: reports name those too.
+        virtual bool TopLevel(WindowHandle window) = 0;
     };
 
     // Without a report, a title read this long ago may have changed.
     static constexpr Millis kTrust{2000};
     // How many such titles a whole look reads again.
     static constexpr std::size_t kStaleReadsPerLook = 2;
+    // Where creation is reported, how often a whole look lists the windows (for what no
+    // report covers: renames behind the others, windows gone); else every whole look does.
+    static constexpr Millis kListEvery{2000};
     // Titles longer than this are never found.
     static constexpr std::size_t kLongestTitle = 255;
 
     explicit WindowSearch(System& system) : system_(system) {}
 
-    // The system reported `change` to `window`; the next look reads it.
-    void Reported(DesktopChange change, WindowHandle window);
+    // The system reported `change` to `window` at `now`. True when it may change what
+    // the next look finds, which then reads the window: a change of the foreground, a
+    // rename, a window made with one of the titles last looked for, a window found under
+    // one shown, hidden or gone. The title of a window made is read now, so a desktop
+    // making windows fast wakes no look for those that do not matter. Before the first
+    // look (in a program that looks by other means) every change is true.
+    bool Reported(DesktopChange change, WindowHandle window, Millis now);
     // See PlatformShell::FindWindowTitled. `now` dates what is read.
     TitledWindow Find(std::span<const std::u16string_view> titles, DesktopLook look, Millis now);
-    // Renames, shows and changes of the foreground have each been reported, and none was
-    // ever found unreported.
+    // Creations, renames, shows and changes of the foreground have each been reported,
+    // and none was ever found unreported.
     bool ReportsEveryChange() const;
 
   private:
     // The changes a system may or may not report, by their index.
-    enum Kind : std::size_t { kRename, kShow, kForeground, kKinds };
+    enum Kind : std::size_t { kCreate, kRename, kShow, kForeground, kKinds };
     struct Known {
         std::u16string title;  // folded
         Millis readAt{0};
@@ -85,6 +95,8 @@ class WindowSearch {
     };
 
     static std::optional<Kind> KindOf(DesktopChange change);
+    // Whether `change` was reported to `window` since the last look; for the foreground,
+    // any window.
     bool ReportedSinceLastLook(DesktopChange change, WindowHandle window) const;
     // Reads one window's title; forgets a window that is gone.
     void Read(WindowHandle window, Millis now);
@@ -97,14 +109,16 @@ class WindowSearch {
     System& system_;
     std::vector<std::u16string> titles_;  // folded, of the look under way
     std::unordered_map<WindowHandle, Known> known_;
-    std::vector<std::pair<DesktopChange, WindowHandle>> reports_;  // since the last look
+    // Since the last look: the changes reported to each window, one bit per change.
+    std::unordered_map<WindowHandle, unsigned> reports_;
+    bool foregroundReported_ = false;
     std::vector<Suspect> suspects_;
     std::array<bool, kKinds> seen_{};
     std::array<bool, kKinds> missed_{};
     WindowHandle foreground_ = 0;
     bool looked_ = false;
     Millis lastLook_{0};
-    Millis lastWholeLook_{0};
+    Millis lastListing_{0};
     long nextNewRank_ = -1;
 };
 

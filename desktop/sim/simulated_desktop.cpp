@@ -333,8 +333,7 @@ WindowHandle SimulatedDesktop::Open(std::u16string title, bool takeFocus, int ta
 void SimulatedDesktop::Notify(DesktopChange change, WindowHandle window) {
     if (stepUnreported_ || Ours(window)) return;
     if (!reportsAll_ && change != DesktopChange::Created) return;
-    search_.Reported(change, window);
-    woke_ = true;
+    if (search_.Reported(change, window, Now())) woke_ = true;
 }
 
 void SimulatedDesktop::TakeFront(WindowHandle window) {
@@ -554,7 +553,8 @@ TitledWindow SimulatedDesktop::FindWindowTitled(std::span<const std::u16string_v
 
 std::vector<WindowHandle> SimulatedDesktop::TopLevelWindows() {
     std::vector<WindowHandle> topmostFirst;
-    for (auto w = windows_.rbegin(); w != windows_.rend(); ++w) topmostFirst.push_back(w->handle);
+    for (const auto& w : windows_) topmostFirst.push_back(w.handle);
+    std::reverse(topmostFirst.begin(), topmostFirst.end());
     windowVisits_ += static_cast<int>(topmostFirst.size());
     return topmostFirst;
 }

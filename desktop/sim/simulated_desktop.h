@@ -223,6 +223,7 @@ class SimulatedDesktop : public PlatformShell, private WindowSearch::System {
     WindowHandle Foreground() override { return foreground_; }
     bool Visible(WindowHandle window) override;
     bool Ours(WindowHandle window) override;
+    bool TopLevel(WindowHandle /*window*/) override { return true; }
     // Reports a change of another program's window, as far as this desktop reports it.
     void Notify(DesktopChange change, WindowHandle window);
 

@@ -40,6 +40,10 @@ bool DesktopWindows::Visible(WindowHandle window) {
     return IsWindowVisible(ToHwnd(window)) != FALSE;
 }
 
+bool DesktopWindows::TopLevel(WindowHandle window) {
+    return (GetWindowLongA(ToHwnd(window), GWL_STYLE) & WS_CHILD) == 0;
+}
+
 bool DesktopWindows::Ours(WindowHandle window) {
     DWORD process = 0;
     GetWindowThreadProcessId(ToHwnd(window), &process);

@@ -17,6 +17,7 @@ class DesktopWindows final : public WindowSearch::System {
     WindowHandle Foreground() override { return HandleToLong(GetForegroundWindow()); }
     bool Visible(WindowHandle window) override;
     bool Ours(WindowHandle window) override;
+    bool TopLevel(WindowHandle window) override;
 
   private:
     static BOOL CALLBACK Collect(HWND window, LPARAM list);

@@ -20,7 +20,10 @@ constexpr std::size_t kRoundTripsPerKeyEvent = 4;
 
 // WinEvent and hook callbacks carry no context; the process has a single shell.
 bool desktopChanged = false;
+int reportsArrived = 0;
+// Where reports of other programs' windows go, and the clock that dates them.
 WindowSearch* reportsTo = nullptr;
+PlatformShell* reportsClock = nullptr;
 int userPresses = 0;
 
 // Low-level hooks run on this thread while it pumps or waits for messages.
@@ -67,16 +70,22 @@ std::optional<DesktopChange> ChangeOf(DWORD event) {
 
 // Wine 8 raises EVENT_OBJECT_CREATE alone (no show, hide, rename, destroy or foreground
 // events), so callers re-check at a pace of their own choosing as well; the title search
-// learns from what arrives which changes it may wait for.
+// learns from what arrives which changes it may wait for, and says which may matter to
+// what it looks for: only those end a wait.
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD,
                          DWORD) {
+    ++reportsArrived;
     if (object != OBJID_WINDOW || child != CHILDID_SELF) return;
-    // Controls inside other programs' windows come and go too; only top-level ones count.
-    if (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) return;
-    desktopChanged = true;
     const auto change = ChangeOf(event);
-    if (window != nullptr && change && reportsTo != nullptr) {
-        reportsTo->Reported(*change, HandleToLong(window));
+    // Controls inside other programs' windows come and go too; only top-level ones count.
+    // A window made is asked by the search, and only when its title is one looked for:
+    // under Wine creation is all that is reported, and the desktop makes windows fast.
+    const bool made = change == DesktopChange::Created && reportsTo != nullptr;
+    if (!made && window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) return;
+    if (window == nullptr || !change || reportsTo == nullptr) {
+        desktopChanged = true;
+    } else if (reportsTo->Reported(*change, HandleToLong(window), reportsClock->Now())) {
+        desktopChanged = true;
     }
 }
 
@@ -125,6 +134,7 @@ Win32Shell::Win32Shell(const SystemFunctions& system)
     // own re-checks find every change, as they find the ones Wine does not report.
     if (system_.SetWinEventHook == nullptr) return;
     reportsTo = &search_;
+    reportsClock = this;
     const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
     windowHook_ = system_.SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_HIDE, nullptr,
                                           OnWinEvent, 0, 0, flags);
@@ -393,8 +403,12 @@ bool Win32Shell::WaitForDesktopChange(Millis limit) {
         // Out-of-context WinEvents arrive with the sent messages; peeking at those alone
         // runs the callbacks and leaves the program's own queued messages where they are.
         MSG message;
+        const int before = reportsArrived;
         system_.PeekAt(message, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         if (DesktopChanged()) return true;
+        // Woken by reports that did not matter: wait on. MWMO_INPUTAVAILABLE ends the
+        // next wait at once if this program's own messages came meanwhile.
+        if (reportsArrived != before && system_.MsgWaitForMultipleObjectsEx != nullptr) continue;
         if ((HIWORD(GetQueueStatus(QS_ALLINPUT)) & ~QS_SENDMESSAGE) != 0) return true;
     }
 }
