@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "bench/desktop_bench.h"
 #include "bench/launcher_bench.h"
 #include "bench/process_cpu.h"
 #include "bench/report.h"
@@ -24,7 +26,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: quintaro_bench [--openings=N] [--seed=S] [--idle-seconds=S] [--gap-min-ms=MS]\n"
     "                      [--gap-max-ms=MS] [--key-timeout-ms=MS] [--watchers=LIST]\n"
-    "                      [--launcher-delays=LIST] [--exe-dir=DIR] [--screenshot-dir=DIR]\n"
+    "                      [--launcher-delays=LIST] [--desktop-seconds=S] [--shape-openings=N]\n"
+    "                      [--exe-dir=DIR] [--screenshot-dir=DIR]\n"
     "  --openings        openings of the dialog per watcher (default 100)\n"
     "  --seed            seed of the random gaps; every watcher gets the same ones (1)\n"
     "  --idle-seconds    idle period per watcher, no dialog open (60)\n"
@@ -33,6 +36,9 @@ constexpr char kUsage[] =
     "  --watchers        any of busy,sleep,dormello, comma-separated (all three)\n"
     "  --launcher-delays volume control delays for the launcher runs, comma-separated;\n"
     "                    empty for none (2000,0)\n"
+    "  --desktop-seconds the busy-desktop runs: each span measured under window churn\n"
+    "                    and idle among 10 and 1000 windows; 0 for none (20)\n"
+    "  --shape-openings  openings of each shape no event announces under Wine (10)\n"
     "  --screenshot-dir  where bench-table.md and openings.csv are written\n";
 
 const bench::WatcherKind kBusy{"busy loop", "busy", L"bench_busy_watcher.exe", {L"R"}};
@@ -45,6 +51,8 @@ struct Options {
     bench::WatcherPlan plan;
     std::vector<bench::WatcherKind> watchers{kBusy, kSleep, kDormello};
     std::vector<DWORD> launcherDelays{2000, 0};
+    double desktopSeconds = 20;
+    bench::DesktopPlan desktop;
 };
 
 std::vector<std::string> SplitList(std::string_view text) {
@@ -92,6 +100,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.plan.gapMaxMs = static_cast<int>(number);
         } else if (name == "--key-timeout-ms" && numeric && number >= 1) {
             options.plan.keyTimeout = e2e::Millis(static_cast<long long>(number));
+        } else if (name == "--desktop-seconds" && numeric) {
+            options.desktopSeconds = number;
+        } else if (name == "--shape-openings" && numeric) {
+            options.desktop.shapeOpenings = static_cast<int>(number);
         } else if (name == "--watchers") {
             options.watchers.clear();
             for (const auto& item : SplitList(value)) {
@@ -188,6 +200,13 @@ int main(int argc, char** argv) {
     for (const auto& kind : options.watchers) {
         watchers.push_back(bench::BenchWatcher(kind, options.plan));
     }
+    std::optional<bench::DesktopResult> desktop;
+    if (options.desktopSeconds > 0) {
+        options.desktop.churnSeconds = options.desktopSeconds;
+        options.desktop.idleSeconds = options.desktopSeconds;
+        options.desktop.seed = options.plan.seed;
+        desktop = bench::BenchDesktop(options.desktop);
+    }
     std::vector<bench::LauncherResult> launcher;
     for (const DWORD delay : options.launcherDelays) {
         bench::LauncherPlan plan;
@@ -199,6 +218,9 @@ int main(int argc, char** argv) {
     std::string report = "## Conditions\n\n" + conditions + "- load average at the end " +
                          LoadAverage() + "\n\n## Watchers\n\n" +
                          bench::WatcherTable(watchers, kBusy.name);
+    if (desktop) {
+        report += "\n## A busy desktop\n\n" + bench::DesktopTable(options.desktop, *desktop);
+    }
     if (!launcher.empty()) {
         report += "\n## Launcher\n\n" + bench::LauncherTable(launcher);
     }
@@ -214,5 +236,6 @@ int main(int argc, char** argv) {
     for (const auto& result : launcher) {
         failed = failed || !result.error.empty();
     }
+    failed = failed || (desktop && !desktop->error.empty());
     return failed ? 1 : 0;
 }

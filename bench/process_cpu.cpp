@@ -119,9 +119,9 @@ std::string PrefixPath() {
     return path;
 }
 
-// The Linux process id of the wineserver that was started for this prefix (its
-// environment names the prefix); 0 when there is none.
-unsigned long FindWineserver() {
+// The Linux process id of the process of this prefix (its environment names the prefix)
+// whose name starts with `name`; 0 when there is none.
+unsigned long FindLinuxProcess(std::string_view name) {
     const std::string prefix = PrefixPath();
     if (prefix.empty()) {
         return 0;
@@ -140,7 +140,7 @@ unsigned long FindWineserver() {
             continue;
         }
         const std::wstring folder = L"Z:\\proc\\" + std::wstring(entry.cFileName);
-        if (!ReadLinuxFile(folder + L"\\comm").starts_with("wineserver")) {
+        if (!ReadLinuxFile(folder + L"\\comm").starts_with(name)) {
             continue;
         }
         std::string environment = ReadLinuxFile(folder + L"\\environ");
@@ -164,7 +164,7 @@ std::optional<double> WineserverCpuSeconds() {
     if (!UnderWine()) {
         return std::nullopt;
     }
-    static const unsigned long pid = FindWineserver();
+    static const unsigned long pid = FindLinuxProcess("wineserver");
     if (pid == 0) {
         return std::nullopt;
     }
@@ -231,5 +231,23 @@ std::optional<double> CpuSeconds(HANDLE process, DWORD pid) {
 }
 
 bool CpuReadableAfterExit() { return !UnderWine(); }
+
+std::optional<long long> WakesSoFar(const std::string& exeName) {
+    if (!UnderWine()) {
+        return std::nullopt;
+    }
+    // Linux keeps 15 characters of a process's name.
+    const unsigned long pid = FindLinuxProcess(exeName.substr(0, 15));
+    if (pid == 0) {
+        return std::nullopt;
+    }
+    const std::string status = ReadLinuxFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\status");
+    constexpr std::string_view kField = "\nvoluntary_ctxt_switches:";
+    const std::size_t at = status.find(kField);
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    return std::strtoll(status.c_str() + at + kField.size(), nullptr, 10);
+}
 
 }  // namespace bench

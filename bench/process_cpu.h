@@ -36,4 +36,10 @@ bool CpuReadableAfterExit();
 // process table (drive Z: is the Linux root). nullopt on Windows or when not found.
 std::optional<double> WineserverCpuSeconds();
 
+// Under Wine: how many times the main thread of this prefix's process `exeName` has slept
+// and been woken (Linux's voluntary context switches). Every wait that ends counts, and
+// so does every wineserver request, which is a round trip through a pipe: a measure of
+// how often an idle program stirs, not of its wakes alone. nullopt on Windows.
+std::optional<long long> WakesSoFar(const std::string& exeName);
+
 }  // namespace bench

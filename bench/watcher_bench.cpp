@@ -6,9 +6,8 @@
 #include <stdexcept>
 
 #include "bench/clock.h"
-#include "bench/log_tail.h"
+#include "bench/dialog_tracker.h"
 #include "bench/process_cpu.h"
-#include "e2e/driver/dialog_appearances.h"
 #include "e2e/driver/environment.h"
 #include "e2e/driver/process.h"
 #include "e2e/driver/shutdown_standin.h"
@@ -18,67 +17,6 @@
 namespace bench {
 
 namespace {
-
-void Say(const std::string& name, const std::string& text) {
-    std::printf("bench: %s: %s\n", name.c_str(), text.c_str());
-    std::fflush(stdout);
-}
-
-// Follows the stand-in's log through one opening after another.
-class DialogTracker {
-  public:
-    DialogTracker(std::wstring logPath, const std::wstring& dialogTitle, char key)
-        : tail_(std::move(logPath)), appearances_(dialogTitle), key_(key) {}
-
-    // Reads what the stand-in logged since the last call.
-    void Update() {
-        for (const auto& line : tail_.ReadNew()) {
-            appearances_.Add(line);
-        }
-    }
-    size_t Count() const { return appearances_.All().size(); }
-    const e2e::Appearance& Last() const { return appearances_.All().back(); }
-    // The key-down in the last appearance, once it came.
-    const e2e::LogLine* Key() const {
-        return Count() == 0 ? nullptr : Last().FirstKeyAfterShown(key_);
-    }
-    int StrayKeys() const { return static_cast<int>(appearances_.StrayKeys().size()); }
-
-  private:
-    LogTail tail_;
-    e2e::DialogAppearances appearances_;
-    char key_;
-};
-
-// Opens the dialog and waits up to `timeout` for the key; closing is left to the caller.
-// False when no key came.
-bool OpenAndWaitForKey(const e2e::ShutdownStandIn& standIn, DialogTracker& tracker,
-                       e2e::Millis timeout) {
-    tracker.Update();
-    const size_t before = tracker.Count();
-    if (standIn.Command(L"open") != 1) {
-        throw std::runtime_error("the stand-in would not open its dialog");
-    }
-    return e2e::WaitUntil(
-        [&] {
-            tracker.Update();
-            return tracker.Count() > before && tracker.Key() != nullptr;
-        },
-        timeout);
-}
-
-void Close(const e2e::ShutdownStandIn& standIn) {
-    if (standIn.Command(L"close") != 1) {
-        throw std::runtime_error("the stand-in had no dialog to close");
-    }
-}
-
-std::optional<double> Difference(std::optional<double> before, std::optional<double> after) {
-    if (!before || !after) {
-        return std::nullopt;
-    }
-    return *after - *before;
-}
 
 void Run(const WatcherKind& kind, const WatcherPlan& plan, WatcherResult& result,
          std::wstring& logPath) {

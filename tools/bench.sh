@@ -23,8 +23,8 @@ source "$root/tools/lib/windows.sh"
 "$root/tools/install-deps.sh" >/dev/null
 arch=$(windows_arch_preferred)
 tree=$(windows_tree "$arch")
-windows_build "$arch" quintaro_bench bench_busy_watcher bench_sleep_watcher e2e_stage \
-    standin_shutdown standin_sndvol32
+windows_build "$arch" quintaro_bench bench_busy_watcher bench_sleep_watcher bench_event_floor \
+    e2e_stage standin_shutdown standin_sndvol32 standin_desktop
 # Which sources were measured (a read-only look at the repository).
 echo "bench: sources at $(git -C "$root" describe --always --dirty 2>/dev/null || echo unknown)," \
     "$arch build"

@@ -116,11 +116,12 @@ bench_smoke() {
     local results
     results="$(windows_tree "$1")/bench-smoke"
     QUINTARO_ARCH=$1 BENCH_RESULTS=$results "$root/tools/bench.sh" --openings=10 \
-        --idle-seconds=5 --launcher-delays=2000 || return 1
+        --idle-seconds=5 --desktop-seconds=3 --shape-openings=2 --launcher-delays=2000 || return 1
     local rows
     rows=$(grep -c -E '^\| (busy loop|sleep 100 ms|dormello32) \|' \
         "$results/bench-table.md" 2>/dev/null || true)
-    if [ "${rows:-0}" -ne 3 ]; then
+    if [ "${rows:-0}" -ne 3 ] || ! grep -q '^| dormello32 ÷ event floor |' \
+        "$results/bench-table.md"; then
         echo "test: the benchmark harness wrote no complete table" >&2
         return 1
     fi
@@ -128,7 +129,8 @@ bench_smoke() {
     local oldest
     oldest="$(windows_tree "$1")/bench-oldest"
     QUINTARO_OLDEST_WINDOWS=1 QUINTARO_ARCH=$1 BENCH_RESULTS=$oldest "$root/tools/bench.sh" \
-        --watchers=dormello --openings=10 --idle-seconds=5 --launcher-delays=2000 || return 1
+        --watchers=dormello --openings=10 --idle-seconds=5 --desktop-seconds=0 \
+        --launcher-delays=2000 || return 1
     if ! grep -E '^\| dormello32 \|' "$oldest/bench-table.md"; then
         echo "test: the oldest-mode benchmark wrote no row for dormello32" >&2
         return 1

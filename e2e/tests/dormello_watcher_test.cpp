@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/busy_desktop.h"
 #include "e2e/driver/dialog_appearances.h"
 #include "e2e/driver/dormello.h"
 #include "e2e/driver/environment.h"
@@ -143,6 +144,10 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"OnASecondThreadModalInFrontBeforeShown",
                   L"open thread modal foreground busy=300", Front::kByItself, true},
         ShapeCase{"TitledAfterItOpened", L"open titled=500", Front::kByItself, true},
+        // In front under another title for longer than a dialog's first second.
+        ShapeCase{"TitledWhileInFrontLate", L"open titled=1500", Front::kByItself, true},
+        ShapeCase{"ShownBehindAndBroughtForwardByItsProgramWithinItsFirstMoments",
+                  L"open forward=600", Front::kByItself, true},
         ShapeCase{"FoundHiddenAndShownLater", L"open hidden=1500", Front::kByItself, true},
         ShapeCase{"ShownBehindThenBroughtToTheFrontAtOnce", L"open noactivate",
                   Front::kByTheTestAtOnce, true},
@@ -231,6 +236,34 @@ TEST_F(DormelloWatcherTest, AModalDialogInFrontBeforeItIsShownIsAnsweredEveryTim
     RecordProperty("answered", answered);
     EXPECT_EQ(answered, kOpenings);
     EXPECT_TRUE(appearances.StrayKeys().empty()) << RawText(appearances.StrayKeys());
+    EXPECT_TRUE(dormello.Running());
+}
+
+// A desktop of a thousand windows, one destroyed and made anew some 285 times a second:
+// the dialog is answered as at once as on an empty one, and only once.
+TEST_F(DormelloWatcherTest, AmongAThousandWindowsMadeFastTheDialogIsAnsweredAtOnce) {
+    Process desktop = StartBusyDesktop(1000, 285, folder_);
+    Process dormello = StartDormelloUntilIdle(L"R,TRUE", folder_);
+    auto standIn = ShutdownStandIn::Start(folder_);
+    for (const wchar_t* open : {L"open", L"open forward=600"}) {
+        SCOPED_TRACE(ToUtf8(open));
+        ASSERT_EQ(standIn.Command(open), 1);
+        EXPECT_TRUE(standIn.WaitForSelection(kRestart)) << standIn.Log().Text();
+        ASSERT_TRUE(standIn.StealAfter(kWatchAWhile)) << standIn.Log().Text();
+        ASSERT_EQ(standIn.Command(L"close"), 1);
+    }
+    const auto appearances = ReadAppearances(standIn);
+    ASSERT_EQ(appearances.All().size(), 2U) << standIn.Log().Text();
+    for (const Appearance& dialog : appearances.All()) {
+        EXPECT_EQ(dialog.AltChars('R'), 1) << RawText(dialog.keys);
+        EXPECT_TRUE(dialog.keysWhileInactive.empty()) << RawText(dialog.keysWhileInactive);
+    }
+    const Appearance& first = appearances.All().front();
+    const LogLine* key = first.FirstKeyAfterShown('R');
+    ASSERT_TRUE(key != nullptr && first.shownAt) << RawText(first.keys);
+    std::cout << "[  MEASURE ] among 1000 churning windows the key came "
+              << TicksToMillis(key->ticks - *first.shownAt) << " ms after the dialog was shown\n";
+    EXPECT_TRUE(desktop.Running());
     EXPECT_TRUE(dormello.Running());
 }
 

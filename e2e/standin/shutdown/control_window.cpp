@@ -15,12 +15,15 @@ constexpr UINT_PTR kTimerSteal = 1;
 constexpr UINT kStartModal = WM_APP + 10;
 
 Shape ReadShape(Arguments& words) {
+    const UINT forwardMs = words.Number(L"forward").value_or(0);
+    // A dialog brought forward later is shown without taking the front.
     return {.modal = words.Flag(L"modal"),
             .setForeground = words.Flag(L"foreground"),
-            .activate = !words.Flag(L"noactivate"),
+            .activate = !words.Flag(L"noactivate") && forwardMs == 0,
             .ownThread = words.Flag(L"thread"),
             .hiddenMs = words.Number(L"hidden").value_or(0),
             .titledMs = words.Number(L"titled").value_or(0),
+            .forwardMs = forwardMs,
             .busyMs = words.Number(L"busy").value_or(0),
             .thiefMs = words.Number(L"thief")};
 }

@@ -9,8 +9,8 @@
 // The stand-in is one long-lived process. Its hidden control window, titled
 // kControlTitle, takes commands as WM_COPYDATA with dwData == kCommandTag and the
 // command's UTF-16 text (no NUL) in lpData. SendMessage returns the answer:
-//   open [modal] [foreground] [noactivate] [thread] [hidden=MS] [titled=MS] [busy=MS]
-//        [thief=MS]
+//   open [modal] [foreground] [noactivate] [thread] [hidden=MS] [titled=MS] [forward=MS]
+//        [busy=MS] [thief=MS]
 //       Opens the shutdown dialog in one of the shapes real dialogs take:
 //       modal       run by DialogBox in a modal loop of its own, which shows it when its
 //                   queue first goes idle; otherwise modeless (CreateDialog), shown by
@@ -22,6 +22,8 @@
 //       hidden      created at once, shown MS later: FindWindow finds it hidden.
 //       titled      created under another title ("Untitled...", as long), given its
 //                   own MS later.
+//       forward     shown without taking the front, as noactivate, and brought to the
+//                   front by the stand-in itself MS after it is shown.
 //       busy        its initialisation (WM_INITDIALOG) takes MS: a modal dialog is shown
 //                   only after the messages that came meanwhile.
 //       thief       the Focus Thief takes the foreground MS after the dialog shows.
@@ -37,7 +39,8 @@
 // The log (e2e/standin/line_log.h; the key lines in e2e/standin/key_logger.h) has every
 // key message, every command, and of each appearance of the dialog: create (hwnd, title,
 // the first selection), activate (state), show (about to be shown; the foreground window
-// then), shown (the foreground window after), retitle (title), selection (index, text) at
+// then), shown (the foreground window after), retitle (title), forward (the foreground
+// window after), selection (index, text) at
 // each change, close (by, selection). The other events: start (lang, bystander), steal
 // (hwnd; from, the foreground window it took the front from), help, bystander, error.
 

@@ -12,6 +12,7 @@ namespace {
 
 constexpr UINT_PTR kTimerShow = 1;
 constexpr UINT_PTR kTimerRetitle = 2;
+constexpr UINT_PTR kTimerForward = 3;
 constexpr std::array<int, 3> kOptionIds{IDC_OPTION_SHUTDOWN, IDC_OPTION_RESTART, IDC_OPTION_MSDOS};
 
 // Skips a DLGTEMPLATEEX field that is either a string, 0 or 0xFFFF and a resource id.
@@ -128,7 +129,13 @@ INT_PTR ShutdownDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_TIMER:
             KillTimer(dialog_, wParam);
-            wParam == kTimerShow ? Show() : Retitle();
+            if (wParam == kTimerShow) {
+                Show();
+            } else if (wParam == kTimerRetitle) {
+                Retitle();
+            } else {
+                Forward();
+            }
             return TRUE;
         case WM_COMMAND: {
             const WORD id = LOWORD(wParam);
@@ -185,8 +192,16 @@ void ShutdownDialog::Show() {
         SetForegroundWindow(dialog_);
     } else {
         ShowWindow(dialog_, SW_SHOWNOACTIVATE);
+        if (shape_.forwardMs > 0) {
+            SetTimer(dialog_, kTimerForward, shape_.forwardMs, nullptr);
+        }
     }
     Shown();
+}
+
+void ShutdownDialog::Forward() {
+    SetForegroundWindow(dialog_);
+    (*context_.log)("forward").Hex("hwnd", dialog_).Hex("foreground", GetForegroundWindow());
 }
 
 void ShutdownDialog::Shown() {

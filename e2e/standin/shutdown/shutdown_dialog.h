@@ -18,6 +18,7 @@ struct Shape {
     bool ownThread = false;
     UINT hiddenMs = 0;
     UINT titledMs = 0;
+    UINT forwardMs = 0;
     UINT busyMs = 0;
     std::optional<UINT> thiefMs;
 };
@@ -56,6 +57,7 @@ class ShutdownDialog {
     void Show();
     void Shown();
     void Retitle();
+    void Forward();
     void Close(const char* by);
     LRESULT Selection() const;
     void LogSelectionIfChanged();
