@@ -63,14 +63,14 @@ class PlatformShell {
     // that title (whole, ignoring case); handle 0 when none has. Made for a caller that
     // looks all day. A look at the Changes reads only the windows the system reported
     // changed since the last look, those found before, and the window in front; a Whole
-    // one lists every window as well, but where the system reports no renames it reads a
-    // title read some seconds ago again only now and then, so a window renamed behind the
-    // others may be found late (its untitledAt then says so).
+    // one (a re-check) may list every window as well (where creation is reported, every
+    // 2 s), but reads a title read earlier again only now and then, so a window renamed
+    // behind the others unreported may be found late (its untitledAt then says so).
     virtual TitledWindow FindWindowTitled(std::span<const std::u16string_view> titles,
                                           DesktopLook look = DesktopLook::Whole);
-    // Whether the system has been seen to report renames, shows and changes of the
-    // foreground to this program, and never seen to miss one: then a watcher need look
-    // on its own only now and then, to be safe.
+    // Whether the system has been seen to report creations, renames, shows and changes
+    // of the foreground to this program, and never seen to miss one: then a watcher need
+    // look on its own only now and then, to be safe.
     virtual bool ReportsEveryChange() { return false; }
 
     // Types into the window that has the focus. Parses first: a malformed string
