@@ -56,7 +56,10 @@ bool WindowSearch::Reported(DesktopChange change, WindowHandle window, Millis no
 }
 
 bool WindowSearch::ReportsEveryChange() const {
-    return std::ranges::all_of(seen_, [](bool b) { return b; }) &&
+    // A system may report some changes of a kind and not others (Wine passes on a few),
+    // so renames and changes of the foreground count only once a look has seen one
+    // happen with its report.
+    return seen_[kCreate] && seen_[kShow] && confirmed_[kRename] && confirmed_[kForeground] &&
            std::ranges::none_of(missed_, [](bool b) { return b; });
 }
 
@@ -105,8 +108,12 @@ void WindowSearch::Read(WindowHandle window, Millis now) {
         } else {
             known.untitledAt = lastListing_;
         }
-    } else if (*title != known.title && !ReportedSinceLastLook(DesktopChange::Renamed, window)) {
-        Suspected(kRename, window);
+    } else if (*title != known.title) {
+        if (ReportedSinceLastLook(DesktopChange::Renamed, window)) {
+            confirmed_[kRename] = true;
+        } else {
+            Suspected(kRename, window);
+        }
     }
     const bool matches = Matching(*title) >= 0;
     if (matches) {
@@ -129,9 +136,12 @@ TitledWindow WindowSearch::Find(std::span<const std::u16string_view> titles, Des
     for (auto title : titles) titles_.push_back(system_.Folded(title));
     JudgeSuspects();
     const WindowHandle foreground = system_.Foreground();
-    if (looked_ && foreground != foreground_ && foreground != 0 &&
-        !ReportedSinceLastLook(DesktopChange::Foreground, 0) && !system_.Ours(foreground)) {
-        Suspected(kForeground, foreground);
+    if (looked_ && foreground != foreground_ && foreground != 0 && !system_.Ours(foreground)) {
+        if (foregroundReported_) {
+            confirmed_[kForeground] = true;
+        } else {
+            Suspected(kForeground, foreground);
+        }
     }
 
     // What this look reads: the window in front, those found before, and those reported

@@ -10,9 +10,10 @@
 // longest ago, for renames the system does not report. What it costs does not grow with
 // the windows a desktop holds, only with what happens on it.
 //
-// It also learns which changes the system reports to this program: a report of a
-// creation, a rename, a show or a change of the foreground proves that kind is reported,
-// and a look that finds such a change no report announced proves, for good, that it is not.
+// It also learns which changes the system reports to this program: reports of each kind
+// (creation, rename, show, change of the foreground), a rename and a change of the
+// foreground seen by a look with their reports, make the system trusted; a look that
+// finds such a change no report announced proves, for good, that it is not.
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -73,8 +74,9 @@ class WindowSearch {
     bool Reported(DesktopChange change, WindowHandle window, Millis now);
     // See PlatformShell::FindWindowTitled. `now` dates what is read.
     TitledWindow Find(std::span<const std::u16string_view> titles, DesktopLook look, Millis now);
-    // Creations, renames, shows and changes of the foreground have each been reported,
-    // and none was ever found unreported.
+    // Creations, renames, shows and changes of the foreground have each been reported (a
+    // rename and a change of the foreground also seen by a look, with their reports), and
+    // none was ever found unreported.
     bool ReportsEveryChange() const;
 
   private:
@@ -115,6 +117,7 @@ class WindowSearch {
     std::vector<Suspect> suspects_;
     std::array<bool, kKinds> seen_{};
     std::array<bool, kKinds> missed_{};
+    std::array<bool, kKinds> confirmed_{};  // seen by a look to happen, with its report
     WindowHandle foreground_ = 0;
     bool looked_ = false;
     Millis lastLook_{0};

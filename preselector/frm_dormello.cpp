@@ -193,7 +193,25 @@ class UserPresses {
 
 }  // namespace
 
-frmDormello::Look frmDormello::LookNow() { return {Shell().Now(), Shell().ModalWindowsShown()}; }
+frmDormello::Look frmDormello::LookNow() {
+    const Look look{Shell().Now(), Shell().ModalWindowsShown()};
+    if (modalChanges_.empty() || modalChanges_.back().modalWindows != look.modalWindows) {
+        modalChanges_.push_back(look);
+        if (modalChanges_.size() > kAnsweredKept) modalChanges_.pop_front();
+    }
+    return look;
+}
+
+int frmDormello::ModalWindowsAsOf(desktop::Millis at) {
+    // Before the first look, as at it. Once older changes were dropped, nothing is known
+    // before the oldest kept: -1 matches no count, so the dialog is left alone.
+    if (modalChanges_.empty()) return Shell().ModalWindowsShown();
+    int count = modalChanges_.size() < kAnsweredKept ? modalChanges_.front().modalWindows : -1;
+    for (const Look& change : modalChanges_) {
+        if (change.at <= at) count = change.modalWindows;
+    }
+    return count;
+}
 
 void frmDormello::AnswerWhileFresh(desktop::WindowHandle dialog, Look unseen) {
     auto& shell = Shell();
@@ -258,8 +276,12 @@ void frmDormello::RunWatcher() {
             }
         }
         // A window that took the title while the watcher was not reading its title (an
-        // unreported rename behind the others) may have been seen since then.
-        unseen.at = std::min(unseen.at, found.untitledAt);
+        // unreported rename behind the others, or one made while a modal window of ours
+        // held the watcher) may have been seen since then; so may a modal window of ours
+        // have been up since.
+        if (found.untitledAt < unseen.at) {
+            unseen = {found.untitledAt, ModalWindowsAsOf(found.untitledAt)};
+        }
         const desktop::WindowHandle dialog = found.handle;
         shell.PumpEvents();
         shell.PumpEvents();

@@ -49,6 +49,9 @@ class frmDormello : public desktop::Form {
         int modalWindows = 0;
     };
     Look LookNow();
+    // How many modal windows the program had put up as of `at`, as far as the looks tell:
+    // counted at the first look after each one came up.
+    int ModalWindowsAsOf(desktop::Millis at);
     // Types Alt plus the key into `dialog` once, if it comes to the front in its first
     // moments on screen, counted from `unseen` (the last look that could not have shown
     // it to the user), and before the user presses a key or clicks. Otherwise the
@@ -61,6 +64,8 @@ class frmDormello : public desktop::Form {
     // a handle seen again is the same appearance, never a new one.
     std::deque<desktop::WindowHandle> answered_;
     std::optional<desktop::Millis> lastWholeLook_;
+    // The looks at which the count of modal windows was new, the latest few.
+    std::deque<Look> modalChanges_;
 };
 
 }  // namespace preselector

@@ -150,10 +150,12 @@ TYPED_TEST_P(ShellContract, TitleSearchFindsTheTopmostOfNamesakes) {
     d.ToFront(first);
     EXPECT_TRUE(d.Eventually([&] { return shell.FindWindowA(u"twin") == first; }));
     EXPECT_EQ(shell.FindWindowTitled(twin).handle, first);
-    // A window made later is on top of the others, hidden or not.
+    // A window made later is on top of the others, hidden or not. One whose making goes
+    // unreported (as this program's own windows do, to itself) is found at the desktop's
+    // next listing, a few seconds later at most.
     const WindowHandle newest = d.Open(u"Twin", Look::Hidden);
     EXPECT_EQ(shell.FindWindowA(u"twin"), newest);
-    EXPECT_EQ(shell.FindWindowTitled(twin).handle, newest);
+    EXPECT_TRUE(d.Eventually([&] { return shell.FindWindowTitled(twin).handle == newest; }));
 }
 
 TYPED_TEST_P(ShellContract, ProfileReadsFillAFixedBufferAsTheSystemCallDoes) {

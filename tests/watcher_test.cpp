@@ -265,6 +265,8 @@ struct ModalCase {
     const char* name;
     std::vector<sim::Step> open;   // puts a modal window of the preselector up
     std::vector<sim::Step> close;  // takes it down again
+    // The dialog opens under another title and takes its own, unreported, meanwhile.
+    bool titledMeanwhile = false;
 };
 
 void PrintTo(const ModalCase& c, std::ostream* out) { *out << c.name; }
@@ -273,8 +275,13 @@ class ModalWindowTest : public WatcherTest, public ::testing::WithParamInterface
 
 TEST_P(ModalWindowTest, DialogThatOpenedMeanwhileIsLeftAlone) {
     for (const auto& step : GetParam().open) desktop.Then(step);
-    desktop.Then(sim::OpenWindow(kDialog).After(100ms))
-        .Then(sim::ClickWindow(kDialog).After(300ms));  // the user picks another option
+    if (GetParam().titledMeanwhile) {
+        desktop.Then(sim::OpenWindow(u"Untitled").After(100ms))
+            .Then(sim::RenameWindow(u"Untitled", kDialog).After(50ms).Unreported());
+    } else {
+        desktop.Then(sim::OpenWindow(kDialog).After(100ms));
+    }
+    desktop.Then(sim::ClickWindow(kDialog).After(300ms));  // the user picks another option
     for (auto step : GetParam().close) desktop.Then(std::move(step).After(300ms));
     desktop
         .Then(Check([](auto& d) { EXPECT_EQ(d.ForegroundTitle(), u"frmDormello"); }))
@@ -290,15 +297,19 @@ TEST_P(ModalWindowTest, DialogThatOpenedMeanwhileIsLeftAlone) {
     EXPECT_EQ(desktop.Typed().size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, ModalWindowTest,
-                         ::testing::Values(ModalCase{"exit_question",
-                                                     {sim::Click("frmDormello", "cmdExit")},
-                                                     {sim::Answer(desktop::kAnswerNo)}},
-                                           ModalCase{
-                                               "options_dialog",
-                                               {sim::Click("frmDormello", "cmdChangeOptions")},
-                                               {sim::Click("frmDormellos", "cmdCancel")}}),
-                         [](const auto& tested) { return std::string(tested.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ModalWindowTest,
+    ::testing::Values(ModalCase{"exit_question",
+                                {sim::Click("frmDormello", "cmdExit")},
+                                {sim::Answer(desktop::kAnswerNo)}},
+                      ModalCase{"options_dialog",
+                                {sim::Click("frmDormello", "cmdChangeOptions")},
+                                {sim::Click("frmDormellos", "cmdCancel")}},
+                      ModalCase{"options_dialog_and_the_dialog_titled_meanwhile",
+                                {sim::Click("frmDormello", "cmdChangeOptions")},
+                                {sim::Click("frmDormellos", "cmdCancel")},
+                                true}),
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 TEST_F(WatcherTest, DialogClosedWhileTheOptionsDialogIsUpIsNotAnswered) {
     desktop.Then(sim::Click("frmDormello", "cmdChangeOptions"))

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "e2e/driver/environment.h"
-#include "e2e/driver/windows.h"
+#include "e2e/driver/event_log.h"
 
 namespace e2e {
 
@@ -14,9 +14,10 @@ Process StartBusyDesktop(int windows, int churnPerSecond, const std::wstring& fo
         {L"/windows:" + std::to_wstring(windows), L"/churn:" + std::to_wstring(churnPerSecond),
          L"/log:" + folder + L"\\desktop.log"},
         folder);
-    if (!WaitUntil(
-            [&] { return static_cast<int>(TopLevelWindows(desktop.Pid()).size()) >= windows; },
-            timeout)) {
+    // Its own word, not a count of its windows: while it remakes them, a count that takes
+    // longer than a remaking never sees them all.
+    const EventLog log(folder + L"\\desktop.log");
+    if (!log.WaitFor([](const LogLine& line) { return line.event == "ready"; }, timeout)) {
         throw std::runtime_error("the busy desktop did not make its windows");
     }
     return desktop;
