@@ -160,8 +160,15 @@ desktop::Millis frmDormello::UntilRecheck() {
 }
 
 desktop::TitledWindow frmDormello::LookForShutdownDialog() {
-    const bool whole = UntilRecheck() <= desktop::Millis{0};
-    if (whole) lastWholeLook_ = Shell().Now();
+    // The first look after a modal window of ours is whole as well: where nothing reports
+    // windows made, only a look over the desktop tells a dialog that came meanwhile from
+    // one that comes after.
+    const int modalWindows = Shell().ModalWindowsShown();
+    const bool whole = UntilRecheck() <= desktop::Millis{0} || modalWindows != wholeLookModal_;
+    if (whole) {
+        lastWholeLook_ = Shell().Now();
+        wholeLookModal_ = modalWindows;
+    }
     const auto found = Shell().FindWindowTitled(
         kDialogTitles, whole ? desktop::DesktopLook::Whole : desktop::DesktopLook::Changes);
     if (found.handle > 0) app_.g.FoundTitle = kDialogTitles[found.title];

@@ -64,6 +64,7 @@ class frmDormello : public desktop::Form {
     // a handle seen again is the same appearance, never a new one.
     std::deque<desktop::WindowHandle> answered_;
     std::optional<desktop::Millis> lastWholeLook_;
+    int wholeLookModal_ = -1;  // ModalWindowsShown at the last whole look
     // The looks at which the count of modal windows was new, the latest few.
     std::deque<Look> modalChanges_;
 };

@@ -311,6 +311,19 @@ INSTANTIATE_TEST_SUITE_P(
                                 true}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
+// Where nothing reports windows made (95), the first look after a modal window of ours
+// looks over the whole desktop, so a dialog that comes just after is told from one that
+// came meanwhile, and answered.
+TEST_F(WatcherTest, DialogUnreportedJustAfterTheOptionsDialogIsAnswered) {
+    desktop.Then(sim::Click("frmDormello", "cmdChangeOptions").After(100ms))
+        .Then(sim::Click("frmDormellos", "cmdCancel").After(100ms))
+        .Then(sim::OpenWindow(std::u16string(kEnglish)).After(20ms).Unreported())
+        .Then(sim::Idle(1s))
+        .Then(sim::CloseWindow(std::u16string(kEnglish)));
+    RunPreselector();
+    EXPECT_EQ(Keys(kEnglish), u"%R");
+}
+
 TEST_F(WatcherTest, DialogClosedWhileTheOptionsDialogIsUpIsNotAnswered) {
     desktop.Then(sim::Click("frmDormello", "cmdChangeOptions"))
         .Then(sim::OpenWindow(std::u16string(kEnglish)))

@@ -25,9 +25,16 @@ HWND MakeWindow(HINSTANCE instance, UINT index, bool visible) {
     const std::wstring title = L"Window " + std::to_wstring(index + 1);
     const int x = static_cast<int>(index % 40) * 6;
     const int y = 700 + static_cast<int>(index / 40 % 40) * 4;
-    return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClass, title.c_str(),
-                           WS_POPUP | WS_BORDER | (visible ? WS_VISIBLE : 0), x, y, 80, 40, nullptr,
-                           nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClass, title.c_str(),
+                        WS_POPUP | WS_BORDER, x, y, 80, 40, nullptr, nullptr, instance, nullptr);
+    // Shown without taking the front, as tooltips and notifications are: made visible at
+    // creation, a window would take it from the dialog under test.
+    if (visible) {
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
+    return window;
 }
 
 void DrainMessages() {
