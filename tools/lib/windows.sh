@@ -31,12 +31,58 @@ windows_arches_wanted() {
     fi
 }
 
-# Configures the arch's tree (extra cmake options may follow the arch), quietly.
+# The 80486 toolchain that tools/build-toolchain.sh builds for the win32 programs: its
+# folder, in a cache outside the clone, named by a key of its sources (the versions of
+# the Debian packages they come from) and of the script that builds it, less its comments
+# and messages.
+i486_toolchain_dir() {
+    local key
+    key=$({
+        dpkg-query -W -f='${Version}\n' gcc-12-source mingw-w64-common binutils-mingw-w64-i686 \
+            2>/dev/null || echo "sources not installed"
+        grep -v -E '^\s*(#|step )|^\s*$' "$root/tools/build-toolchain.sh"
+    } | sha256sum | cut -c1-16)
+    echo "${QUINTARO_CACHE_DIR:-/var/cache/quintaro}/toolchain-i486-$key"
+}
+
+# Whether the toolchain was built to the end (a build cut off leaves no seal).
+i486_toolchain_ready() { [ -f "$(i486_toolchain_dir)/.complete" ]; }
+i486_toolchain_seal() { date -u +%FT%TZ >"$(i486_toolchain_dir)/.complete"; }
+
+# The toolchain an arch's tree is built with: for i686 the 80486 one, built first if
+# the cache lacks it, or Debian's stock one where QUINTARO_STOCK_TOOLCHAIN=1 (it makes
+# programs for the Pentium Pro and later); for x86_64 Debian's. Prints the folder to
+# pass as QUINTARO_MINGW_ROOT, or nothing for Debian's.
+windows_toolchain() {
+    [ "$1" = i686 ] || return 0
+    if [ "${QUINTARO_STOCK_TOOLCHAIN:-0}" = 1 ]; then
+        echo "windows.sh: the win32 programs are built with Debian's stock toolchain, for the" \
+            "Pentium Pro and later (QUINTARO_STOCK_TOOLCHAIN=1)" >&2
+        return 0
+    fi
+    if ! i486_toolchain_ready; then
+        "$root/tools/build-toolchain.sh" >/dev/null || return 1
+    fi
+    i486_toolchain_dir
+}
+
+# Configures the arch's tree (extra cmake options may follow the arch), quietly. A tree
+# made with another toolchain is configured afresh: CMake keeps the compiler it found.
 windows_configure() {
     local arch=$1
     shift
-    cmake -S "$root" -B "$(windows_tree "$arch")" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "$@" >/dev/null
+    local tree mingw_root
+    tree=$(windows_tree "$arch")
+    mingw_root=$(windows_toolchain "$arch") || return 1
+    local fresh=()
+    if [ -f "$tree/CMakeCache.txt" ] &&
+        [ "$(cat "$tree/toolchain.txt" 2>/dev/null)" != "${mingw_root:-stock}" ]; then
+        fresh=(--fresh)
+    fi
+    cmake "${fresh[@]}" -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+        -DQUINTARO_MINGW_ROOT="$mingw_root" "$@" >/dev/null || return 1
+    echo "${mingw_root:-stock}" >"$tree/toolchain.txt"
 }
 
 # Configures the arch's tree and builds the given targets (all when none). The build's
@@ -49,6 +95,8 @@ windows_build() {
     mkdir -p "$tree"
     local targets=()
     [ $# -gt 0 ] && targets=(--target "$@")
+    # The toolchain's own build shows its progress, not hidden in the tree's log.
+    windows_toolchain "$arch" >/dev/null || return 1
     if ! { windows_configure "$arch" && cmake --build "$tree" -j "${JOBS:-$(nproc)}" \
         "${targets[@]}"; } >"$tree/build.log" 2>&1; then
         cat "$tree/build.log" >&2
