@@ -33,7 +33,8 @@ constexpr char kUsage[] =
     "  --idle-seconds    idle period per watcher, no dialog open (60)\n"
     "  --gap-min-ms/--gap-max-ms  the gap before each opening and each closing (20, 200)\n"
     "  --key-timeout-ms  an opening without the key by then counts as missed (2000)\n"
-    "  --watchers        any of busy,sleep,dormello, comma-separated (all three)\n"
+    "  --watchers        any of busy,sleep,dormello,dormello-stock, comma-separated\n"
+    "                    (busy,sleep,dormello)\n"
     "  --launcher-delays volume control delays for the launcher runs, comma-separated;\n"
     "                    empty for none (2000,0)\n"
     "  --desktop-seconds the busy-desktop runs: each span measured under window churn\n"
@@ -44,8 +45,12 @@ constexpr char kUsage[] =
 const bench::WatcherKind kBusy{"busy loop", "busy", L"bench_busy_watcher.exe", {L"R"}};
 const bench::WatcherKind kSleep{"sleep 100 ms", "sleep", L"bench_sleep_watcher.exe", {L"R"}};
 const bench::WatcherKind kDormello{"dormello32", "dormello", L"dormello32.exe", {L"R,TRUE"}};
+// The same sources built with Debian's stock win32 toolchain (for the Pentium Pro), beside
+// the release's 80486 build; tools/bench.sh puts it in the exe folder when named.
+const bench::WatcherKind kDormelloStock{
+    "dormello32, stock toolchain", "dormello-stock", L"dormello32-stock.exe", {L"R,TRUE"}};
 // --watchers names them by their slugs.
-const bench::WatcherKind kWatchers[] = {kBusy, kSleep, kDormello};
+const bench::WatcherKind kWatchers[] = {kBusy, kSleep, kDormello, kDormelloStock};
 
 struct Options {
     bench::WatcherPlan plan;

@@ -27,6 +27,14 @@ arch=$(windows_arch_preferred)
 tree=$(windows_tree "$arch")
 windows_build "$arch" quintaro_bench bench_busy_watcher bench_sleep_watcher bench_event_floor \
     e2e_stage standin_shutdown standin_sndvol32 standin_desktop
+# dormello-stock (--watchers): the preselector built with Debian's stock toolchain, beside
+# the 80486 build, both timed in the same run.
+if [[ " $* " == *dormello-stock* ]]; then
+    stock=$root/build/stock
+    BUILD_ROOT=$stock QUINTARO_STOCK_TOOLCHAIN=1 windows_build "$arch" dormello32
+    cp "$(BUILD_ROOT=$stock windows_tree "$arch")/preselector/dormello32.exe" \
+        "$tree/e2e-bin/dormello32-stock.exe"
+fi
 # Which sources were measured (a read-only look at the repository).
 echo "bench: sources at $(git -C "$root" describe --always --dirty 2>/dev/null || echo unknown)," \
     "$arch build"
