@@ -18,7 +18,7 @@ stage() { echo "==> [$(($(date +%s) - started)) s] $*"; }
 stage "checking the tools (the first run installs packages; this takes a few minutes)"
 "$root/tools/install-deps.sh"
 arch=$(windows_arch_preferred)
-# The win32 release is built with a toolchain made for the 80486, which takes about 20
+# The win32 release is built with a toolchain made for the 80486, which takes about 10
 # minutes to build the first time (tools/test.sh does that). Wine runs on a modern
 # processor, so the demo does not wait for it.
 if [ "$arch" = i686 ] && ! i486_toolchain_ready; then
