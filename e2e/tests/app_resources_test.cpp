@@ -1,13 +1,15 @@
 // Both programs' Windows resources as the system reads them: the version information
 // (product, company, description, original file name, one version for both), the
-// application icon (resource 1, with 16, 32 and 48 pixel images of 32 bits), and the
-// manifest (asInvoker, Vista to Windows 10/11, DPI-aware, no Common Controls 6).
+// application icon (resource 1: 32-bit images at 16, 32 and 48 pixels, 4-bit ones at 16
+// and 32), and the manifest (asInvoker, Vista to Windows 10/11, DPI-aware, no Common
+// Controls 6).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/driver/environment.h"
@@ -128,7 +130,7 @@ TEST_P(AppResources, VersionInformationNamesTheProductTheCompanyAndTheProgram) {
     EXPECT_EQ(info.String(L"ProductVersion"), FromUtf8(Dotted(*fixed)));
 }
 
-TEST_P(AppResources, IconOneHas16_32And48PixelImagesOf32Bits) {
+TEST_P(AppResources, IconOneHas32BitImagesAt16_32And48PixelsAnd4BitOnesAt16And32) {
     const ResourceModule module(path_);
     ASSERT_NE(module.Get(), nullptr);
     const auto group = module.Bytes(RT_GROUP_ICON, 1);
@@ -142,14 +144,21 @@ TEST_P(AppResources, IconOneHas16_32And48PixelImagesOf32Bits) {
     };
     const unsigned count = word(4);
     ASSERT_EQ(group->size(), 6 + 14 * count);
-    std::set<unsigned> sizes;
+    // Alpha-blended images for XP and later; 16-colour ones for 16- and 256-colour displays.
+    std::set<std::pair<unsigned, unsigned>> images;
     for (unsigned i = 0; i < count; ++i) {
         const std::size_t entry = 6 + 14 * i;
         const unsigned width = static_cast<unsigned char>((*group)[entry]);
-        EXPECT_EQ(word(entry + 6), 32u) << "bits per pixel of the " << width << " px image";
-        sizes.insert(width);
+        const unsigned bits = word(entry + 6);
+        EXPECT_TRUE(bits == 32 || bits == 4) << bits << " bits per pixel at " << width << " px";
+        images.emplace(width, bits);
     }
-    for (unsigned size : {16u, 32u, 48u}) EXPECT_TRUE(sizes.count(size)) << size << " px missing";
+    for (unsigned size : {16u, 32u, 48u}) {
+        EXPECT_TRUE(images.count({size, 32u})) << size << " px, 32 bits, missing";
+    }
+    for (unsigned size : {16u, 32u}) {
+        EXPECT_TRUE(images.count({size, 4u})) << size << " px, 4 bits, missing";
+    }
 
     for (int size : {16, 32, 48}) {
         auto icon = static_cast<HICON>(
