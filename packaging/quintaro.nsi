@@ -1,6 +1,16 @@
-; The QUINTARO installer: both programs for the current user, without elevation, into
-; $LOCALAPPDATA\Programs\QUINTARO, with Start-menu shortcuts and an uninstaller
-; registered for the user. packaging/CMakeLists.txt builds it:
+; The QUINTARO installer: both programs, with Start-menu shortcuts and an uninstaller
+; registered where the system's Add/Remove Programs reads it.
+; - Windows 2000 and later: for the current user, without elevation, into
+;   $LOCALAPPDATA\Programs\QUINTARO; the uninstaller under HKCU.
+; - Windows 95, 98, ME and NT 4.0: they have no local application-data folder (it came
+;   with 2000's shfolder.dll). So into the folder the system's own programs go to,
+;   $PROGRAMFILES\QUINTARO, with the uninstaller under HKLM, the one Uninstall key that
+;   Add/Remove Programs reads on 95 to ME and that every Windows reads. On 95 to ME
+;   anyone may write both; on NT 4.0 only an administrator may, so there the installer
+;   and the uninstaller say so and stop before changing anything. NT 4.0's shortcuts are the all-users ones, so that the installation
+;   for the machine is one and any administrator's uninstaller removes all of it.
+; A later installation finds an earlier one through its uninstall entry.
+; packaging/CMakeLists.txt builds it:
 ;   makensis -DVERSION=x.y.z -DSTAGE=<folder of the files> -DOUTFILE=<setup.exe>
 ;            -DTARGET=x86-ansi|amd64-unicode [-DICON=<application icon>] quintaro.nsi
 ; The target is the programs' arch: the 32-bit installer carries the 32-bit programs and
@@ -23,6 +33,7 @@ SetCompressor /SOLID lzma
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include Sections.nsh
+!include WinVer.nsh
 
 !define PRODUCT "QUINTARO"
 !define PUBLISHER "Tobrin's Utilities"
@@ -36,8 +47,8 @@ Name "${PRODUCT} ${VERSION}"
 Caption "${PRODUCT} ${VERSION} Setup"
 UninstallCaption "${PRODUCT} ${VERSION} Uninstall"
 OutFile "${OUTFILE}"
-InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
-InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+; No InstallDir: .onInit picks the folder for the system (an empty $INSTDIR there means
+; no /D= was given).
 BrandingText "${PUBLISHER}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -70,6 +81,56 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 ; Asks every running form of the programs to close, as the task list does (a hidden
 ; preselector too), and gives each a moment to end, so that its files can be replaced
 ; or removed.
+; 1 on 95, 98, ME and NT 4.0: the installation is for the machine (Program Files, HKLM).
+Var MachineWide
+
+; Sets MachineWide and the shell folders' context for this system; on NT 4.0, stops
+; (silently too, with exit code 5, access denied) unless the user is an administrator.
+; WHAT is "Installing" or "Removing", for the message.
+!macro ChooseInstallationKind WHAT
+    StrCpy $MachineWide 0
+    SetShellVarContext current
+!if "${TARGET}" != "amd64-unicode" ; a 64-bit Windows is XP x64 or later
+    ${IfNot} ${AtLeastWin2000}
+        StrCpy $MachineWide 1
+        ${If} ${IsNT}
+            SetShellVarContext all
+            UserInfo::GetAccountType
+            Pop $R0
+            ${If} $R0 != "Admin"
+                MessageBox MB_OK|MB_ICONSTOP "${WHAT} ${PRODUCT} on Windows NT 4.0 needs an administrator: ${PRODUCT} goes into the Program Files folder and is registered for every user of this computer.$\r$\n$\r$\nLog on as an administrator and run it again. Nothing was changed." /SD IDOK
+                SetErrorLevel 5
+                Quit
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+!endif
+!macroend
+
+; The uninstall entry's value NAME read into VAR from the root this system uses.
+!macro ReadUninstallEntry VAR NAME
+    ${If} $MachineWide == 1
+        ReadRegStr ${VAR} HKLM "${UNINSTALL_KEY}" "${NAME}"
+    ${Else}
+        ReadRegStr ${VAR} HKCU "${UNINSTALL_KEY}" "${NAME}"
+    ${EndIf}
+!macroend
+
+!macro WriteUninstallEntry ROOT
+    WriteRegStr ${ROOT} "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr ${ROOT} "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr ${ROOT} "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr ${ROOT} "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\dormello32.exe,0"
+    WriteRegStr ${ROOT} "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr ${ROOT} "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr ${ROOT} "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD ${ROOT} "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD ${ROOT} "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    IntFmt $0 "0x%08X" $0
+    WriteRegDWORD ${ROOT} "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+!macroend
+
 !macro CloseRunningPrograms
     StrCpy $R9 0
     ${Do}
@@ -86,7 +147,6 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 
 Section "QUINTARO programs (required)" SecPrograms
     SectionIn RO
-    SetShellVarContext current
     !insertmacro CloseRunningPrograms
     SetOutPath "$INSTDIR"
     File "${STAGE}\dormello32.exe"
@@ -108,22 +168,14 @@ Section "QUINTARO programs (required)" SecPrograms
     CreateShortcut "${MENU_FOLDER}\QUINTARO README.lnk" "$INSTDIR\README.txt"
     CreateShortcut "${MENU_FOLDER}\Uninstall QUINTARO.lnk" "$INSTDIR\uninstall.exe"
 
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\dormello32.exe,0"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-    IntFmt $0 "0x%08X" $0
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+    ${If} $MachineWide == 1
+        !insertmacro WriteUninstallEntry HKLM
+    ${Else}
+        !insertmacro WriteUninstallEntry HKCU
+    ${EndIf}
 SectionEnd
 
 Section /o "Start Dormello with Windows" SecStartup
-    SetShellVarContext current
     SetOutPath "$INSTDIR"
     CreateShortcut "${STARTUP_LINK}" "$INSTDIR\dormello32.exe" "" "$INSTDIR\dormello32.exe" 0 \
         SW_SHOWNORMAL "" "Dormello shutdown preselector"
@@ -131,7 +183,6 @@ SectionEnd
 
 ; Unticked on a reinstallation: the shortcut an earlier one made goes.
 Section "-StartupOff"
-    SetShellVarContext current
     ${IfNot} ${SectionIsSelected} ${SecStartup}
         Delete "${STARTUP_LINK}"
     ${EndIf}
@@ -141,11 +192,21 @@ SectionEnd
     !insertmacro MUI_DESCRIPTION_TEXT ${SecPrograms} \
         "dormello32.exe, sonvik32.exe, QUINTARO.INI and README.txt, with Start-menu shortcuts."
     !insertmacro MUI_DESCRIPTION_TEXT ${SecStartup} \
-        "Puts a shortcut to Dormello in your Startup folder, so it starts when you sign in."
+        "Puts a shortcut to Dormello in the Startup folder, so it starts when you log on."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
-    SetShellVarContext current
+    !insertmacro ChooseInstallationKind "Installing"
+    ; An earlier installation's folder, else the one for this system; /D= comes first.
+    ${If} $INSTDIR == ""
+        !insertmacro ReadUninstallEntry $INSTDIR "InstallLocation"
+    ${EndIf}
+    ${If} $INSTDIR == ""
+    ${AndIf} $MachineWide == 1
+        StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
+    ${ElseIf} $INSTDIR == ""
+        StrCpy $INSTDIR "$LOCALAPPDATA\Programs\${PRODUCT}"
+    ${EndIf}
     ; What an earlier installation chose stays the default.
     ${If} ${FileExists} "${STARTUP_LINK}"
         !insertmacro SelectSection ${SecStartup}
@@ -162,8 +223,11 @@ Function .onInit
     ${EndIf}
 FunctionEnd
 
+Function un.onInit
+    !insertmacro ChooseInstallationKind "Removing"
+FunctionEnd
+
 Section "Uninstall"
-    SetShellVarContext current
     !insertmacro CloseRunningPrograms
     Delete "${STARTUP_LINK}"
     Delete "${MENU_FOLDER}\Dormello.lnk"
@@ -178,5 +242,9 @@ Section "Uninstall"
     Delete "$INSTDIR\uninstall.exe"
     ; Only when empty: anything the user put there stays.
     RMDir "$INSTDIR"
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${If} $MachineWide == 1
+        DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${Else}
+        DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${EndIf}
 SectionEnd

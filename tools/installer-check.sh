@@ -3,7 +3,8 @@
 # virtual display: silent installations with "Start Dormello with Windows" off and on,
 # reinstallations, silent uninstallations, and what each leaves (files, shortcuts, the
 # uninstall entry, programs of the installer's own arch), checked by
-# e2e/release/install_check.cpp. Pictures go to build/installer-check/<win32|win64>/.
+# e2e/release/install_check.cpp; the win32 one again in prefixes reporting Windows 98 and
+# NT 4.0. Pictures go to build/installer-check/<win32|win64>[-win98|-nt40]/.
 #
 #   tools/installer-check.sh [SETUP.exe]   (default: every installer tools/package.sh
 #                                           wrote to build/release/ that this machine
@@ -53,4 +54,14 @@ for setup in "${setups[@]}"; do
     "$root/tools/on-wine-desktop.sh" "$(windows_tree "$arch")" \
         "$root/build/installer-check/$label" install_check.exe \
         --setup="Z:${setup//\//\\}" --version="$version"
+    # The win32 installer serves 95 to ME and NT 4.0 too, where it installs for the machine:
+    # again in prefixes reporting 98 and NT 4.0 (NSIS reads the version Wine reports).
+    if [ "$arch" = i686 ]; then
+        for windows in win98 nt40; do
+            echo "installer-check: $(basename "$setup") in a prefix reporting $windows"
+            E2E_WINDOWS_VERSION=$windows "$root/tools/on-wine-desktop.sh" \
+                "$(windows_tree "$arch")" "$root/build/installer-check/$label-$windows" \
+                install_check.exe --setup="Z:${setup//\//\\}" --version="$version"
+        done
+    fi
 done

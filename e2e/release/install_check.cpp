@@ -1,12 +1,15 @@
 // The installer under Wine, checked from outside as a user's machine would show it:
 //   - a silent installation (/S): the files, the Start-menu shortcuts (targets and
-//     start-in folders), the uninstall entry under HKCU and none under HKLM, and no
-//     Startup shortcut: "Start Dormello with Windows" is off by default;
+//     start-in folders), the uninstall entry, and no Startup shortcut: "Start Dormello
+//     with Windows" is off by default. Where depends on the Windows the prefix reports:
+//     from 2000 on the user's own folder and HKCU, none under HKLM; on 95 to ME and
+//     NT 4.0 Program Files and HKLM, none under HKCU (NT 4.0's shortcuts for all users);
 //   - the installed preselector, started as its shortcut starts it, reads the installed
 //     QUINTARO.INI; the silent uninstaller closes it and leaves nothing behind;
 //   - /S /STARTUP=1 puts the Startup shortcut; a reinstallation without the switch keeps
 //     it and the user's saved settings; /STARTUP=0 takes it away again;
-//   - a hidden preselector ends on "taskkill /im dormello32.exe", as README.txt says;
+//   - a hidden preselector ends on "taskkill /im dormello32.exe", as README.txt says for
+//     XP and later;
 //   - the installer's first page, pictured as setup-components.bmp.
 //
 //   install_check --exe-dir=DIR --screenshot-dir=DIR --setup=PATH --version=X.Y.Z
@@ -15,6 +18,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -60,12 +64,41 @@ struct Places {
     std::wstring installDir;
     std::wstring menuDir;
     std::wstring startupLink;
+    HKEY root;       // of the uninstall entry
+    HKEY otherRoot;  // where nothing may be
+    std::string rootName;
+    std::string otherRootName;
+    bool xpOrLater;
 };
 
+// Where the installer puts things on the Windows this prefix reports.
 Places Where() {
-    return {KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\QUINTARO",
-            KnownFolder(CSIDL_PROGRAMS) + L"\\QUINTARO",
-            KnownFolder(CSIDL_STARTUP) + L"\\Dormello.lnk"};
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(&version);
+    const bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    const bool xpOrLater = nt && (version.dwMajorVersion > 5 ||
+                                  (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1));
+    Say("the prefix reports Windows " + std::string(nt ? "NT " : "9x ") +
+        std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion));
+    if (nt && version.dwMajorVersion >= 5) {
+        return {KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\QUINTARO",
+                KnownFolder(CSIDL_PROGRAMS) + L"\\QUINTARO",
+                KnownFolder(CSIDL_STARTUP) + L"\\Dormello.lnk",
+                HKEY_CURRENT_USER,
+                HKEY_LOCAL_MACHINE,
+                "HKCU",
+                "HKLM",
+                xpOrLater};
+    }
+    return {KnownFolder(CSIDL_PROGRAM_FILES) + L"\\QUINTARO",
+            KnownFolder(nt ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + L"\\QUINTARO",
+            KnownFolder(nt ? CSIDL_COMMON_STARTUP : CSIDL_STARTUP) + L"\\Dormello.lnk",
+            HKEY_LOCAL_MACHINE,
+            HKEY_CURRENT_USER,
+            "HKLM",
+            "HKCU",
+            false};
 }
 
 struct Link {
@@ -142,9 +175,9 @@ bool KeyExists(HKEY root, const wchar_t* key) {
     return true;
 }
 
-void CheckRegString(const wchar_t* name, const std::wstring& expected) {
-    const auto value = RegString(HKEY_CURRENT_USER, kUninstallKey, name);
-    Check(value && *value == expected, "uninstall entry " + U8(name) + " = " +
+void CheckRegString(const Places& at, const wchar_t* name, const std::wstring& expected) {
+    const auto value = RegString(at.root, kUninstallKey, name);
+    Check(value && *value == expected, "uninstall entry (" + at.rootName + ") " + U8(name) + " = " +
                                            (value ? "\"" + U8(*value) + "\"" : "(none)") +
                                            " (expected \"" + U8(expected) + "\")");
 }
@@ -165,6 +198,14 @@ void CheckInstalled(const Places& at, const std::string& version, bool startup,
     }
     Check(readme && readme->starts_with("QUINTARO " + version) && crlf,
           "README.txt names version " + version + " and has CRLF line ends");
+    // Notepad before XP does not wrap lines by default.
+    std::size_t longest = 0;
+    for (std::size_t i = 0, run = 0; readme && i < readme->size(); ++i) {
+        run = (*readme)[i] == '\r' || (*readme)[i] == '\n' ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    Check(longest <= 78,
+          "README.txt's longest line has " + std::to_string(longest) + " characters (at most 78)");
 
     const std::wstring& dir = at.installDir;
     CheckLink(at.menuDir + L"\\Dormello.lnk", dir + L"\\dormello32.exe", dir);
@@ -177,19 +218,19 @@ void CheckInstalled(const Places& at, const std::string& version, bool startup,
         Check(!FileExists(at.startupLink), "no Startup shortcut " + U8(at.startupLink));
     }
 
-    CheckRegString(L"DisplayName", L"QUINTARO");
-    CheckRegString(L"DisplayVersion", e2e::FromUtf8(version));
-    CheckRegString(L"Publisher", L"Tobrin's Utilities");
-    CheckRegString(L"InstallLocation", dir);
-    CheckRegString(L"DisplayIcon", dir + L"\\dormello32.exe,0");
-    CheckRegString(L"UninstallString", L"\"" + dir + L"\\uninstall.exe\"");
-    CheckRegString(L"QuietUninstallString", L"\"" + dir + L"\\uninstall.exe\" /S");
-    const auto size = RegDword(HKEY_CURRENT_USER, kUninstallKey, L"EstimatedSize");
-    Check(RegDword(HKEY_CURRENT_USER, kUninstallKey, L"NoModify") == 1u &&
-              RegDword(HKEY_CURRENT_USER, kUninstallKey, L"NoRepair") == 1u && size && *size > 0,
+    CheckRegString(at, L"DisplayName", L"QUINTARO");
+    CheckRegString(at, L"DisplayVersion", e2e::FromUtf8(version));
+    CheckRegString(at, L"Publisher", L"Tobrin's Utilities");
+    CheckRegString(at, L"InstallLocation", dir);
+    CheckRegString(at, L"DisplayIcon", dir + L"\\dormello32.exe,0");
+    CheckRegString(at, L"UninstallString", L"\"" + dir + L"\\uninstall.exe\"");
+    CheckRegString(at, L"QuietUninstallString", L"\"" + dir + L"\\uninstall.exe\" /S");
+    const auto size = RegDword(at.root, kUninstallKey, L"EstimatedSize");
+    Check(RegDword(at.root, kUninstallKey, L"NoModify") == 1u &&
+              RegDword(at.root, kUninstallKey, L"NoRepair") == 1u && size && *size > 0,
           "uninstall entry NoModify = 1, NoRepair = 1, EstimatedSize = " +
               (size ? std::to_string(*size) + " KB" : "(none)"));
-    Check(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "nothing under HKLM (per-user install)");
+    Check(!KeyExists(at.otherRoot, kUninstallKey), "no uninstall entry under " + at.otherRootName);
 }
 
 // The machine a Windows program is built for, from its PE header; 0 when unreadable.
@@ -225,7 +266,7 @@ void CheckArch(const Places& at) {
 
 bool NothingLeft(const Places& at) {
     return !FileExists(at.installDir) && !FileExists(at.menuDir) && !FileExists(at.startupLink) &&
-           !KeyExists(HKEY_CURRENT_USER, kUninstallKey);
+           !KeyExists(at.root, kUninstallKey);
 }
 
 // Runs a program to its end; its exit code, or nullopt when it did not end in time.
@@ -248,7 +289,7 @@ void Install(const std::wstring& setup, const std::vector<std::wstring>& args) {
 // It copies itself to the temporary folder and runs the copy, which does the work: wait
 // for both, then for the removal to be complete.
 void Uninstall(const Places& at) {
-    const auto command = RegString(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString");
+    const auto command = RegString(at.root, kUninstallKey, L"QuietUninstallString");
     if (!Check(command.has_value(), "uninstalling: the entry has a QuietUninstallString")) return;
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(command->c_str(), &count);
@@ -280,7 +321,7 @@ void Uninstall(const Places& at) {
     Check(!FileExists(at.installDir), "no folder " + U8(at.installDir));
     Check(!FileExists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
     Check(!FileExists(at.startupLink), "no Startup shortcut");
-    Check(!KeyExists(HKEY_CURRENT_USER, kUninstallKey), "no uninstall entry under HKCU");
+    Check(!KeyExists(at.root, kUninstallKey), "no uninstall entry under " + at.rootName);
 }
 
 void CheckInstalledPreselector(const Places& at) {
@@ -383,7 +424,8 @@ int main(int argc, char** argv) {
     Install(setup, {L"/S"});
     Say("  (a reinstallation: the user's settings and the Startup choice stay)");
     CheckInstalled(at, version, true, saved);
-    CheckTaskkillEndsHiddenPreselector(at);
+    // Before XP there is no taskkill; README.txt names the task list there.
+    if (at.xpOrLater) CheckTaskkillEndsHiddenPreselector(at);
     Install(setup, {L"/S", L"/STARTUP=0"});
     CheckInstalled(at, version, false, saved);
     Uninstall(at);
