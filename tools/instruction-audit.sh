@@ -60,7 +60,7 @@ for exe in "${exes[@]}"; do
         -v floor_only="$floor_only" '
         BEGIN {
             split("80386,80486,Pentium,Pentium MMX,Pentium Pro,Pentium II,Pentium III," \
-                  "Pentium 4", cpu, ",")
+                  "Pentium 4 or later", cpu, ",")
             split("lock rep repz repnz repe repne data16 addr16 data32 addr32 cs ds es fs gs ss" \
                   " notrack bnd xacquire xrelease", p, " ")
             for (i in p) prefix[p[i]] = 1
