@@ -66,10 +66,10 @@ struct Places {
     std::wstring startupLink;
     HKEY root;       // of the uninstall entry
     HKEY otherRoot;  // where nothing may be
-    std::string rootName;
-    std::string otherRootName;
     bool xpOrLater;
 };
+
+std::string RootName(HKEY root) { return root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKCU"; }
 
 // Where the installer puts things on the Windows this prefix reports.
 Places Where() {
@@ -87,8 +87,6 @@ Places Where() {
                 KnownFolder(CSIDL_STARTUP) + L"\\Dormello.lnk",
                 HKEY_CURRENT_USER,
                 HKEY_LOCAL_MACHINE,
-                "HKCU",
-                "HKLM",
                 xpOrLater};
     }
     return {KnownFolder(CSIDL_PROGRAM_FILES) + L"\\QUINTARO",
@@ -96,8 +94,6 @@ Places Where() {
             KnownFolder(nt ? CSIDL_COMMON_STARTUP : CSIDL_STARTUP) + L"\\Dormello.lnk",
             HKEY_LOCAL_MACHINE,
             HKEY_CURRENT_USER,
-            "HKLM",
-            "HKCU",
             false};
 }
 
@@ -177,8 +173,8 @@ bool KeyExists(HKEY root, const wchar_t* key) {
 
 void CheckRegString(const Places& at, const wchar_t* name, const std::wstring& expected) {
     const auto value = RegString(at.root, kUninstallKey, name);
-    Check(value && *value == expected, "uninstall entry (" + at.rootName + ") " + U8(name) + " = " +
-                                           (value ? "\"" + U8(*value) + "\"" : "(none)") +
+    Check(value && *value == expected, "uninstall entry (" + RootName(at.root) + ") " + U8(name) +
+                                           " = " + (value ? "\"" + U8(*value) + "\"" : "(none)") +
                                            " (expected \"" + U8(expected) + "\")");
 }
 
@@ -230,7 +226,8 @@ void CheckInstalled(const Places& at, const std::string& version, bool startup,
               RegDword(at.root, kUninstallKey, L"NoRepair") == 1u && size && *size > 0,
           "uninstall entry NoModify = 1, NoRepair = 1, EstimatedSize = " +
               (size ? std::to_string(*size) + " KB" : "(none)"));
-    Check(!KeyExists(at.otherRoot, kUninstallKey), "no uninstall entry under " + at.otherRootName);
+    Check(!KeyExists(at.otherRoot, kUninstallKey),
+          "no uninstall entry under " + RootName(at.otherRoot));
 }
 
 // The machine a Windows program is built for, from its PE header; 0 when unreadable.
@@ -321,7 +318,7 @@ void Uninstall(const Places& at) {
     Check(!FileExists(at.installDir), "no folder " + U8(at.installDir));
     Check(!FileExists(at.menuDir), "no Start-menu folder " + U8(at.menuDir));
     Check(!FileExists(at.startupLink), "no Startup shortcut");
-    Check(!KeyExists(at.root, kUninstallKey), "no uninstall entry under " + at.rootName);
+    Check(!KeyExists(at.root, kUninstallKey), "no uninstall entry under " + RootName(at.root));
 }
 
 void CheckInstalledPreselector(const Places& at) {
